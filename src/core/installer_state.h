@@ -1,0 +1,45 @@
+// The process-wide installer state: everything that more than one step of a
+// run needs to know. Allocated zero-filled at start-up, released after the
+// dialog has closed; plain data, read and written directly by its users.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+struct StringTable;
+
+enum : uint8_t {
+    PLATFORM_FOLDER_32 = 1,  // an entry lies in a top folder "32"
+    PLATFORM_FOLDER_64 = 2,  // an entry lies in a top folder "64"
+};
+
+enum : int {
+    PRODUCT_CODE_CAPACITY = 4,
+    PRODUCT_NAME_CAPACITY = 32,
+    WINDOW_CLASS_CAPACITY = 32,
+    MAIN_PROGRAM_CAPACITY = 32,
+    LANGUAGE_FILE_BASE_CAPACITY = 32,
+    PATH_CAPACITY = 1024,
+};
+
+struct InstallerState {
+    void* appIcon;                         // icon resource 1 (an HICON)
+    char uiLanguage[3];                    // two letters
+    const StringTable* strings;            // the active string table
+    char productCode[PRODUCT_CODE_CAPACITY];       // published by each successful pass
+    char productName[PRODUCT_NAME_CAPACITY];       // from the package description
+    char windowClass[WINDOW_CLASS_CAPACITY];       // published by each successful pass
+    char mainProgram[MAIN_PROGRAM_CAPACITY];       // published by each successful pass
+    uint8_t platformFolders;                       // PLATFORM_FOLDER_* bits
+    WideChar languageFileBase[LANGUAGE_FILE_BASE_CAPACITY];
+    WideChar setupPath[PATH_CAPACITY];             // the running executable's full path
+};
+
+// Set by start-up before the dialog exists, cleared when the state is released.
+extern InstallerState* gInstallerState;
+
+// Allocates a zero-filled state and makes it the process-wide one; null when
+// memory runs out.
+InstallerState* CreateInstallerState();
+void ReleaseInstallerState();

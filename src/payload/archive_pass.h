@@ -1,0 +1,27 @@
+// One complete pass over the payload of a setup file: open it, find and decode
+// the payload, parse the archive with a reader that calls the handler for
+// every entry, close the file and judge the checksum.
+//
+// Results:
+//    0      decoded without error, no output-file error, checksums match
+//   >0      a Windows error code: the setup file cannot be opened, or an
+//           output file failed and the decoding still ran to its end
+//   -1      the setup file holds no archive header, or the checksum differs
+//   -1235   the reader stopped the decoding after an output-file error
+//   other   the negated code of the decoding run (-13 corrupt data, -8 no
+//           memory, -50 unsupported properties, -38 cut in the stream header)
+#pragma once
+
+#include <stdint.h>
+
+#include "payload/archive_reader.h"
+
+constexpr int32_t PASS_BROKEN = -1;
+
+// The pass as the installer runs it: on success the header's productCode,
+// windowClass and mainProgram are published into the installer state.
+int32_t RunArchivePass(const WideChar* setupPath, EntryHandler handler, void* userData);
+
+// The same pass on a reader the caller owns, publishing nothing, so that a
+// tool can look at the header fields and checksums afterwards.
+int32_t RunArchivePassOn(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData);

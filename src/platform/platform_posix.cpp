@@ -1,0 +1,241 @@
+// The POSIX backend: the same contract as the Win32 one, so that the core runs
+// natively with the behaviour it has under Windows. Paths arrive as UTF-16 and
+// go to the system as UTF-8, with backslashes turned into slashes; the ANSI
+// code page is Windows-1252; errors are reported as Windows error codes.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform_faults.h"
+#include "support/cp1252.h"
+
+namespace {
+
+thread_local uint32_t tLastError = 0;
+
+int Descriptor(FileHandle file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)); }
+FileHandle Handle(int descriptor) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(descriptor)); }
+
+std::string SystemPath(const WideChar* path) {
+    std::string out;
+    for (const WideChar* p = path; *p; ++p) {
+        uint32_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        }
+        if (c == '\\') c = '/';
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool ParentExists(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return true;
+    std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+    struct stat info;
+    return stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The Windows code that the matching Windows call would have left.
+uint32_t WindowsCode(int error, const std::string& path) {
+    switch (error) {
+        case ENOENT: return ParentExists(path) ? 2 : 3;
+        case ENOTDIR: return 3;
+        case EACCES: case EPERM: case EISDIR: case ETXTBSY: return 5;
+        case EMFILE: case ENFILE: return 4;
+        case ENOMEM: return 8;
+        case EROFS: return 19;
+        case EIO: return 1117;
+        case ENOSPC: case EDQUOT: return 112;
+        case EFBIG: return 223;
+        case ENAMETOOLONG: return 206;
+        case EEXIST: return 80;
+        case EBADF: return 6;
+        case EINVAL: return 87;
+        default: return 31;
+    }
+}
+
+void SetErrorFromErrno(const std::string& path = std::string()) { tLastError = WindowsCode(errno, path); }
+
+bool Faulted(PlatformOperation operation) {
+    uint32_t code;
+    if (!PlatformFaultDue(operation, &code)) return false;
+    tLastError = code;
+    return true;
+}
+
+FileHandle Open(const WideChar* path, int flags) {
+    std::string name = SystemPath(path);
+    int descriptor = open(name.c_str(), flags | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        SetErrorFromErrno(name);
+        return NO_FILE;
+    }
+    return Handle(descriptor);
+}
+
+}  // namespace
+
+FileHandle FileOpenRead(const WideChar* path) {
+    if (Faulted(FAULT_OPEN_READ)) return NO_FILE;
+    FileHandle file = Open(path, O_RDONLY);
+    if (file == NO_FILE) return NO_FILE;
+    struct stat info;
+    if (fstat(Descriptor(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(Descriptor(file));
+        tLastError = ERROR_CODE_ACCESS_DENIED;
+        return NO_FILE;
+    }
+    return file;
+}
+
+FileHandle FileCreateAlways(const WideChar* path) {
+    if (Faulted(FAULT_CREATE)) return NO_FILE;
+    return Open(path, O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
+    *done = 0;
+    if (Faulted(FAULT_READ)) return false;
+    char* at = static_cast<char*>(buffer);
+    while (*done < count) {
+        ssize_t got = read(Descriptor(file), at + *done, count - *done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            SetErrorFromErrno();
+            *done = 0;
+            return false;
+        }
+        if (got == 0) break;
+        *done += static_cast<uint32_t>(got);
+    }
+    return true;
+}
+
+bool FileWrite(FileHandle file, const void* data, uint32_t count, uint32_t* done) {
+    *done = 0;
+    if (Faulted(FAULT_WRITE)) return false;
+    const char* at = static_cast<const char*>(data);
+    while (*done < count) {
+        ssize_t went = write(Descriptor(file), at + *done, count - *done);
+        if (went < 0 && errno == EINTR) continue;
+        if (went <= 0) {
+            if (went == 0) errno = ENOSPC;
+            SetErrorFromErrno();
+            return false;
+        }
+        *done += static_cast<uint32_t>(went);
+    }
+    return true;
+}
+
+bool FileSeek(FileHandle file, int32_t offset) {
+    if (offset < 0) {
+        tLastError = 131;  // ERROR_NEGATIVE_SEEK
+        return false;
+    }
+    if (lseek(Descriptor(file), offset, SEEK_SET) < 0) {
+        SetErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+uint32_t FileSize32(FileHandle file) {
+    struct stat info;
+    if (fstat(Descriptor(file), &info) != 0) {
+        SetErrorFromErrno();
+        return 0xFFFFFFFFu;
+    }
+    return static_cast<uint32_t>(static_cast<uint64_t>(info.st_size));
+}
+
+bool FileSetTimes(FileHandle file, const FileTime* time) {
+    uint64_t ticks = (static_cast<uint64_t>(time->high) << 32) | time->low;
+    struct timespec times[2];
+    if (ticks == 0) {
+        times[0].tv_sec = times[1].tv_sec = 0;
+        times[0].tv_nsec = times[1].tv_nsec = UTIME_OMIT;
+    } else {
+        const int64_t kUnixEpochSeconds = 11644473600LL;
+        int64_t seconds = static_cast<int64_t>(ticks / 10000000) - kUnixEpochSeconds;
+        times[0].tv_sec = static_cast<time_t>(seconds);
+        times[0].tv_nsec = static_cast<long>(ticks % 10000000) * 100;
+        times[1] = times[0];
+    }
+    if (futimens(Descriptor(file), times) != 0) {
+        SetErrorFromErrno();
+        return false;
+    }
+    return true;
+}
+
+void FileClose(FileHandle file) { close(Descriptor(file)); }
+
+uint32_t LastErrorCode() { return tLastError; }
+void SetLastErrorCode(uint32_t code) { tLastError = code; }
+
+void* MemAlloc(size_t size) { return size ? malloc(size) : nullptr; }
+void MemFree(void* block) { free(block); }
+
+int AnsiToWide(const char* source, int sourceLength, WideChar* destination, int capacity) {
+    int count = 0;
+    for (; count < sourceLength && count < capacity - 1; ++count)
+        destination[count] = Cp1252ToUnicode(static_cast<unsigned char>(source[count]));
+    return count;
+}
+
+int WideToAnsi(const WideChar* source, int sourceLength, char* destination, int capacity) {
+    int count = 0;
+    for (int i = 0; i < sourceLength && count < capacity - 1; ++i) {
+        char16_t unit = source[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < sourceLength && source[i + 1] >= 0xDC00 &&
+            source[i + 1] <= 0xDFFF)
+            ++i;  // one character, one default character
+        int byte = Cp1252FromUnicode(unit);
+        destination[count++] = static_cast<char>(byte < 0 ? '?' : byte);
+    }
+    return count;
+}
+
+bool LocalNoonToFileTime(int year, int month, int day, FileTime* result) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1) return false;
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
+    struct tm noon = {};
+    noon.tm_year = year - 1900;
+    noon.tm_mon = month - 1;
+    noon.tm_mday = day;
+    noon.tm_hour = 12;
+    noon.tm_isdst = -1;
+    time_t seconds = mktime(&noon);
+    if (seconds == static_cast<time_t>(-1)) return false;  // noon is never one second before 1970
+    uint64_t ticks = (static_cast<uint64_t>(static_cast<int64_t>(seconds) + 11644473600LL)) * 10000000ULL;
+    result->low = static_cast<uint32_t>(ticks);
+    result->high = static_cast<uint32_t>(ticks >> 32);
+    return true;
+}

@@ -1,0 +1,43 @@
+// What goes into a setup file, and in which order.
+//
+// Every regular file below the product folder becomes one entry, named by its
+// path relative to the folder with backslashes between the parts, in
+// Windows-1252. The default order, which lets the installer's scan see what
+// it needs:
+//   1. non-empty files in a top folder "32" or "64" (before the description,
+//      so that the description's platform line is shown);
+//   2. the root description file FILE_ID.DIZ;
+//   3. everything else;
+// each group sorted by name, ASCII letters compared without case, then by the
+// bytes. An order file (one name per line, either separator) puts the named
+// files first, in its order; the rest follow in the default order. An empty
+// file is never last: the installer cannot see an empty entry that ends the
+// stream, so the last non-empty entry is moved behind it.
+#pragma once
+
+#include <stdint.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct PackageEntry {
+    std::filesystem::path source;
+    std::string name;     // Windows-1252, backslash-separated
+    std::string shown;    // UTF-8, for messages
+    uint64_t size = 0;
+};
+
+// Longest entry name in bytes. The format allows 1023, but a header whose
+// name is longer than 1018 bytes cannot wait for its next block in the
+// reader, and block borders fall where the decoder puts them.
+constexpr size_t MAX_ENTRY_NAME = 1018;
+
+// Fills `entries` in archive order; returns an error message or "".
+std::string PlanPackage(const std::filesystem::path& folder, const std::filesystem::path& orderFile,
+                        std::vector<PackageEntry>* entries);
+
+// Checks a name or header text for what the archive cannot store: the byte
+// 0xDD (which would be stored as the terminator) and characters beyond
+// Windows-1252. Returns an error message or "".
+std::string StorableText(const std::string& utf8, const char* what, size_t maxBytes, std::string* cp1252);

@@ -1,0 +1,67 @@
+#include "text_encoding.h"
+
+#include "support/cp1252.h"
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+bool Utf8ToCp1252(const std::string& utf8, std::string* cp1252) {
+    cp1252->clear();
+    for (size_t i = 0; i < utf8.size();) {
+        uint8_t lead = static_cast<uint8_t>(utf8[i]);
+        int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2
+                  : lead >= 0xF0 && lead < 0xF5 ? 3 : -1;
+        if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) return false;
+        uint32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            uint8_t next = static_cast<uint8_t>(utf8[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = (c << 6) | (next & 0x3F);
+        }
+        static const uint32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
+        if (c < kSmallest[extra] || c > 0xFFFF) return false;  // overlong, or beyond the code page anyway
+        int byte = Cp1252FromUnicode(static_cast<char16_t>(c));
+        if (byte < 0) return false;
+        *cp1252 += static_cast<char>(byte);
+        i += 1 + extra;
+    }
+    return true;
+}
+
+std::string Cp1252ToUtf8(const std::string& cp1252) {
+    std::string out;
+    for (char c : cp1252) AppendUtf8(out, Cp1252ToUnicode(static_cast<uint8_t>(c)));
+    return out;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
