@@ -1,1 +1,183 @@
+// The packer against the reader: what `pack` writes, the installer's pass
+// reads back exactly; and what the packer must refuse.
 #include <gtest/gtest.h>
+#include <string.h>
+
+#include "pack.h"
+#include "package_plan.h"
+#include "payload/archive_pass.h"
+#include "payload/payload_container.h"
+#include "setup_listing.h"
+#include "test_support.h"
+
+namespace {
+
+class Packer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteBytes(dir / "stub.exe", Bytes(5000, 0x4D));
+        options.stub = dir / "stub.exe";
+        options.output = dir / "Setup.exe";
+        options.folder = dir / "product";
+        options.productCode = "NVX";
+        options.windowClass = "NvxMain";
+        options.mainProgram = "Nvx.exe";
+        options.year = 2026, options.month = 3, options.day = 14;
+        options.lzma.level = 1;
+        options.lzma.dictionarySize = 1 << 20;
+    }
+
+    void Put(const std::string& name, const Bytes& bytes) { WriteBytes(dir / ("product/" + name), bytes); }
+
+    std::vector<std::string> Names(const SetupListing& listing) {
+        std::vector<std::string> names;
+        for (const ListedEntry& entry : listing.entries) names.push_back(entry.name);
+        return names;
+    }
+
+    TempDir dir;
+    PackOptions options;
+};
+
+TEST_F(Packer, WhatIsPackedIsReadBackExactly) {
+    Bytes big = Sequence(200000, 1);
+    Put("FILE_ID.DIZ", Sequence(100, 2));
+    Put("64/bin/Nvx.exe", big);
+    Put("32/Nvx.exe", Sequence(70000, 3));
+    Put("Nvx_DE.LNG", Sequence(3000, 4));
+    Put("docs/caf\xC3\xA9 \xE2\x82\xAC.txt", Sequence(10, 5));  // é and € are in Windows-1252
+    Put("empty.txt", {});
+    ASSERT_EQ(PackSetup(options), "");
+
+    SetupListing listing = ReadSetupListing(options.output);
+    ASSERT_EQ(listing.result, 0) << DescribePassResult(listing);
+    EXPECT_EQ(listing.payloadOffset, PAYLOAD_SEARCH_START + 4);
+    EXPECT_EQ(listing.properties[0], 0x5D);
+    EXPECT_EQ(listing.productCode, "NVX");
+    EXPECT_EQ(listing.windowClass, "NvxMain");
+    EXPECT_EQ(listing.mainProgram, "Nvx.exe");
+    EXPECT_EQ(listing.packageDate, PackageDateValue(2026, 3, 14));
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"32\\Nvx.exe", "64\\bin\\Nvx.exe", "FILE_ID.DIZ",
+                                                        "docs\\caf\xC3\xA9 \xE2\x82\xAC.txt", "empty.txt",
+                                                        "Nvx_DE.LNG"}));
+    EXPECT_EQ(listing.entries[1].size, big.size());
+
+    // Extracted, every byte is the original, with the package date as time.
+    Recorder recorder;
+    recorder.outputFolder = dir / "out";
+    fs::create_directories(recorder.outputFolder);
+    ASSERT_EQ(RunArchivePass(Wide(options.output).c_str(), Recorder::Handle, &recorder), 0);
+    EXPECT_EQ(ReadBytes(dir / "out" / "Nvx.exe"), big);
+    FileTime noon;
+    ASSERT_TRUE(LocalNoonToFileTime(2026, 3, 14, &noon));
+    EXPECT_EQ(LastWriteTicks(dir / "out" / "Nvx.exe"), Ticks(noon));
+}
+
+TEST_F(Packer, TheSameInputsGiveTheSameFile) {
+    Put("b.txt", Sequence(5000, 1));
+    Put("a/c.txt", Sequence(5000, 2));
+    ASSERT_EQ(PackSetup(options), "");
+    Bytes first = ReadBytes(options.output);
+    ASSERT_EQ(PackSetup(options), "");
+    EXPECT_EQ(ReadBytes(options.output), first);
+    EXPECT_EQ(Bytes(first.begin(), first.begin() + 5000), Bytes(5000, 0x4D));
+    EXPECT_EQ(first[6000], 0) << "the stub is padded with zeros";
+}
+
+TEST_F(Packer, OrderRules) {
+    Put("zeta.txt", {1});
+    Put("Alpha.txt", {1});
+    Put("64/a.dll", {1});
+    Put("32/empty.dll", {});  // an empty file shows the scan nothing, so it need not lead
+    Put("file_id.diz", {1});
+    Put("last-empty.txt", {});
+    std::vector<PackageEntry> entries;
+    ASSERT_EQ(PlanPackage(options.folder, {}, &entries), "");
+    std::vector<std::string> names;
+    for (const PackageEntry& e : entries) names.push_back(e.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"64\\a.dll", "file_id.diz", "32\\empty.dll", "Alpha.txt",
+                                               "last-empty.txt", "zeta.txt"}));
+
+    WriteBytes(dir / "order.txt", {'z', 'e', 't', 'a', '.', 't', 'x', 't', '\r', '\n', '3', '2', '\\', 'e', 'm',
+                                   'p', 't', 'y', '.', 'd', 'l', 'l', '\n'});
+    ASSERT_EQ(PlanPackage(options.folder, dir / "order.txt", &entries), "");
+    names.clear();
+    for (const PackageEntry& e : entries) names.push_back(e.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"zeta.txt", "32\\empty.dll", "64\\a.dll", "file_id.diz",
+                                               "last-empty.txt", "Alpha.txt"}))
+        << "an empty last entry would never reach the installer";
+}
+
+TEST_F(Packer, RefusesWhatASetupFileCannotCarry) {
+    std::string deep;
+    for (int i = 0; i < 6; ++i) deep += std::string(170, 'd') + "/";
+    struct Case {
+        const char* what;
+        std::string file;     // a file to add, UTF-8
+        void (*change)(PackOptions&);
+        const char* culprit;  // a part of the message that names the culprit
+    } cases[] = {
+        {"the byte 0xDD in a name", "\xC3\x9D.txt", nullptr, "\xC3\x9D.txt"},
+        {"a name beyond Windows-1252", "\xE6\x97\xA5.txt", nullptr, "\xE6\x97\xA5.txt"},
+#ifndef _WIN32  // such a path is beyond what Windows programs create without long-path support
+        {"a name over 1018 bytes", deep + "file.txt", nullptr, "file.txt"},
+#endif
+        {"a product code over 3", "", [](PackOptions& o) { o.productCode = "ABCD"; }, "ABCD"},
+        {"a window class over 31", "", [](PackOptions& o) { o.windowClass = std::string(32, 'w'); }, "window class"},
+        {"a main program over 31", "", [](PackOptions& o) { o.mainProgram = std::string(28, 'm') + ".exe"; }, "main program"},
+        {"a date before 2012", "", [](PackOptions& o) { o.year = 2011, o.month = 12, o.day = 31; }, "2011-12-31"},
+        {"no calendar date", "", [](PackOptions& o) { o.year = 2023, o.month = 2, o.day = 29; }, "2023-02-29"},
+        {"a missing stub", "", [](PackOptions& o) { o.stub = o.stub.parent_path() / "none.exe"; }, "none.exe"},
+        {"a missing folder", "", [](PackOptions& o) { o.folder = o.folder.parent_path() / "nothing"; }, "nothing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir scratch;
+        PackOptions o = options;
+        o.folder = scratch / "product";
+        o.output = scratch / "Setup.exe";
+        WriteBytes(o.folder / "ok.txt", {1});
+        if (!c.file.empty()) WriteBytes(o.folder / fs::u8path(c.file), {1});
+        if (c.change) c.change(o);
+        std::string error = PackSetup(o);
+        EXPECT_NE(error.find(c.culprit), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(o.output));
+        EXPECT_FALSE(fs::exists(scratch / "Setup.exe.partial"));
+    }
+}
+
+TEST_F(Packer, RefusesAStubHoldingTheSignatureFrom89999On) {
+    Put("a.txt", {1});
+    Bytes stub(100000, 0);
+    memcpy(stub.data() + 95000, PAYLOAD_SIGNATURE, 4);
+    WriteBytes(options.stub, stub);
+    EXPECT_NE(PackSetup(options).find("95000"), std::string::npos);
+    EXPECT_FALSE(fs::exists(options.output));
+    // Before 89999 the installer never looks: such a stub is fine.
+    memset(stub.data() + 95000, 0, 4);
+    memcpy(stub.data() + 89000, PAYLOAD_SIGNATURE, 4);
+    WriteBytes(options.stub, stub);
+    ASSERT_EQ(PackSetup(options), "");
+    EXPECT_EQ(ReadSetupListing(options.output).payloadOffset, 100004u);
+}
+
+TEST_F(Packer, RefusesNamesThatDifferOnlyInCase) {
+    Put("Readme.txt", {1});
+    Put("README.TXT", {2});
+    std::vector<PackageEntry> entries;
+    std::string error = PlanPackage(options.folder, {}, &entries);
+    if (fs::exists(dir / "product/Readme.txt") && fs::exists(dir / "product/README.TXT") &&
+        fs::equivalent(dir / "product/Readme.txt", dir / "product/README.TXT"))
+        GTEST_SKIP() << "this file system ignores case itself";
+    EXPECT_NE(error.find("differ only in letter case"), std::string::npos) << error;
+}
+
+TEST_F(Packer, AFailedRunLeavesAnEarlierOutputAlone) {
+    Put("a.txt", {1});
+    WriteBytes(options.output, {9, 9, 9});
+    options.productCode = "TOOLONG";
+    EXPECT_NE(PackSetup(options), "");
+    EXPECT_EQ(ReadBytes(options.output), (Bytes{9, 9, 9}));
+}
+
+}  // namespace
