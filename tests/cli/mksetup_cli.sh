@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The mksetup command line as a user meets it: help, errors with the culprit
+# named and a non-zero exit, pack then list and verify.
+# usage: mksetup_cli.sh STUB PRODUCT_FOLDER MKSETUP [RUNNER...]
+set -uo pipefail
+stub=$1 product=$2
+shift 2
+mksetup=("$@")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+
+check() {  # check NAME EXPECTED_EXIT PATTERN -- ARGS...
+    local name=$1 want=$2 pattern=$3
+    shift 4
+    local out status
+    out=$("${mksetup[@]}" "$@" 2>&1)
+    status=$?
+    if [ "$status" -ne "$want" ] || ! grep -qE -- "$pattern" <<<"$out"; then
+        echo "FAIL: $name: exit $status (want $want), output:"
+        sed 's/^/    /' <<<"$out"
+        failed=$((failed + 1))
+    else
+        passed=$((passed + 1))
+    fi
+}
+
+pack=(pack --stub "$stub" --product-code NVD --window-class NvDemoWnd --main-program NvDemo.exe --date 2026-12-11 --quiet)
+
+check "help" 0 "usage: mksetup <command>" -- --help
+check "pack help" 0 "--product-code CODE" -- pack --help
+check "list help" 0 "usage: mksetup list" -- list --help
+check "verify help" 0 "usage: mksetup verify" -- verify --help
+check "no command" 2 "no command given" --
+check "unknown command" 2 "unknown command frobnicate" -- frobnicate
+check "missing date" 2 "--date is missing" -- pack --stub "$stub" --product-code NVD -o "$work/x.exe" "$product"
+check "bad date" 2 "YYYY-MM-DD" -- "${pack[@]}" --date 11.12.2026 -o "$work/x.exe" "$product"
+check "no calendar date" 1 "2026-02-30 is not a calendar date" -- "${pack[@]}" --date 2026-02-30 -o "$work/x.exe" "$product"
+check "long product code" 1 "product code \"NVDX\"" -- "${pack[@]}" --product-code NVDX -o "$work/x.exe" "$product"
+check "bad level" 2 "--level takes" -- "${pack[@]}" --level 12 -o "$work/x.exe" "$product"
+check "missing folder" 1 "is not a folder" -- "${pack[@]}" -o "$work/x.exe" "$work/none"
+[ -e "$work/x.exe" ] && { echo "FAIL: a failed pack left an output file"; failed=$((failed + 1)); }
+
+check "pack" 0 "" -- "${pack[@]}" -o "$work/Setup.exe" "$product"
+check "list" 0 "Product code: +NVD" -- list "$work/Setup.exe"
+check "list entries" 0 "  64.NvDemo.ini" -- list "$work/Setup.exe"
+check "list verdict" 0 "Verdict: +ok" -- list "$work/Setup.exe"
+check "verify" 0 "ok, [0-9]+ entries" -- verify "$work/Setup.exe"
+check "verify a stub" 1 "no payload" -- verify "$stub"
+check "verify a missing file" 1 "Windows error 2" -- verify "$work/none.exe"
+size=$(stat -c %s "$work/Setup.exe")
+head -c $((size - 10)) "$work/Setup.exe" >"$work/cut.exe"
+check "verify a cut file" 1 "checksum mismatch" -- verify "$work/cut.exe"
+head -c 90010 "$work/Setup.exe" >"$work/cut-header.exe"
+check "verify a file cut in the stream header" 1 "\\(-38\\)" -- verify "$work/cut-header.exe"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
