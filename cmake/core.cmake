@@ -8,6 +8,7 @@ set(SETUP_CORE_SOURCES
   src/support/bounded_text.cpp
   src/support/cp1252.cpp
   src/core/installer_state.cpp
+  src/core/string_tables.cpp
   src/platform/platform_faults.cpp)
 if(WIN32)
   list(APPEND SETUP_CORE_SOURCES src/platform/platform_win32.cpp)

@@ -79,6 +79,10 @@ int AnsiToWide(const char* source, int sourceLength, WideChar* destination, int 
 // the code page's default character. Returns the number of bytes written.
 int WideToAnsi(const WideChar* source, int sourceLength, char* destination, int capacity);
 
+// The system's default language as a Windows language id (0x0407 German,
+// 0x0410 Italian, ...). Off Windows it follows LC_ALL, LC_MESSAGES or LANG.
+uint16_t SystemDefaultLangId();
+
 // 12:00 local time on a calendar date, as a UTC file time. False when the date
 // is no calendar date (or lies outside what the system can represent).
 bool LocalNoonToFileTime(int year, int month, int day, FileTime* result);

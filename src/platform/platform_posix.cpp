@@ -239,3 +239,21 @@ bool LocalNoonToFileTime(int year, int month, int day, FileTime* result) {
     result->high = static_cast<uint32_t>(ticks >> 32);
     return true;
 }
+
+uint16_t SystemDefaultLangId() {
+    const char* locale = nullptr;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        locale = getenv(name);
+        if (locale && *locale) break;
+    }
+    if (!locale) return 0x0409;
+    // language_TERRITORY, as in de_AT.UTF-8
+    static const struct {
+        const char* prefix;
+        uint16_t id;
+    } kLocales[] = {{"de_CH", 0x0807}, {"de_AT", 0x0C07}, {"de_LU", 0x1007}, {"de_LI", 0x1407}, {"de", 0x0407},
+                    {"it_CH", 0x0810}, {"it", 0x0410},    {"fr", 0x040C},    {"en_GB", 0x0809}};
+    for (const auto& known : kLocales)
+        if (strncmp(locale, known.prefix, strlen(known.prefix)) == 0) return known.id;
+    return 0x0409;
+}

@@ -98,3 +98,5 @@ bool LocalNoonToFileTime(int year, int month, int day, FileTime* result) {
     if (!SystemTimeToFileTime(&noon, &local)) return false;
     return LocalFileTimeToFileTime(&local, reinterpret_cast<FILETIME*>(result)) != 0;
 }
+
+uint16_t SystemDefaultLangId() { return GetSystemDefaultLangID(); }

@@ -1,0 +1,54 @@
+// The installer's texts: three constant tables (English, German, Italian),
+// the choice among them, and lookup by id. Dialog control ids double as
+// string ids.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+// One entry of a table. The first entry is the header: its id is the
+// encoding (-1 wide UTF-16 texts, anything else narrow ANSI texts) and its
+// text the two-letter language code. An entry with id 0 and no text ends it.
+struct StringTable {
+    int16_t id;
+    const void* text;
+};
+
+enum : int16_t {
+    STRING_ENCODING_WIDE = -1,
+    STRING_ENCODING_NARROW = 0,
+};
+
+// US (the default), DE, IT, then null.
+extern const StringTable* const STRING_TABLES[];
+// The title id, then the ids of the controls whose texts the dialog applies, then 0.
+extern const int16_t DIALOG_TEXT_IDS[];
+
+enum : int16_t {
+    STRING_TITLE = 1000,
+    STRING_OK = 99,
+    STRING_CANCEL = 2,
+    STRING_LANGUAGE_COLUMN = 1010,
+    STRING_DESTINATION_LABEL = 1031,
+    STRING_PROGRAM_GROUP = 1041,
+    STRING_DESKTOP_ICON = 1042,
+    STRING_QUICK_LAUNCH_ICON = 1043,
+    STRING_LANGUAGE_US = 2001,
+    STRING_LANGUAGE_DE = 2002,
+    STRING_BROKEN_FILE = 3001,
+    STRING_INSTALLED = 3000,
+    STRING_SELECT_ALL = 136,
+    STRING_DESELECT_ALL = 137,
+    STRING_INVERT_SELECTION = 138,
+};
+
+// Writes "DE", "IT" or "US" and a terminator for a Windows language id.
+void LanguageCodeForLangId(uint16_t langId, char* code);
+// The same for the system's default language.
+void DetectSystemLanguage(char* code);
+// Sets `strings` (and `uiLanguage` when empty) in the installer state.
+void SelectUiLanguage();
+// The text of id into out (capacity characters; at most capacity - 2 are
+// kept), tab escapes expanded. Empty for an unknown id or a null table.
+void LookupString(const StringTable* table, int id, WideChar* out, int capacity);
