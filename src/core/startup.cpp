@@ -1,29 +1,35 @@
-// The entry point of setup.exe.
+// The entry point of setup.exe: the state, OLE, the dialog, and exit code 0
+// whatever happened.
 #include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
 
 #include "core/installer_state.h"
-#include "payload/archive_pass.h"
+#include "core/string_tables.h"
+#include "dialog/setup_dialog.h"
+#include "support/files_messages.h"
 
-namespace {
-
-int32_t CountEntry(WideChar*, const uint8_t* preview, uint32_t, void* userData) {
-    if (!preview) ++*static_cast<uint32_t*>(userData);
-    return 0;
+void InitInstaller(HINSTANCE instance) {
+    InitCommonControls();
+    ZeroMemory(gInstallerState, sizeof *gInstallerState);
+    gInstallerState->appIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    SelectUiLanguage();
+    GetModuleFileNameW(nullptr, gInstallerState->setupPath, PATH_CAPACITY);
+    gInstallerState->setupPath[PATH_CAPACITY - 1] = 0;
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // A setup runs elevated from a downloads folder: never load a DLL from
-    // beside it.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // A setup runs elevated from a downloads folder: before anything else,
+    // DLLs load from the system folder only, never from beside the setup.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    InstallerState* state = CreateInstallerState();
+    void* state = AllocZeroed(sizeof(InstallerState));
     if (!state) return 0;
-    GetModuleFileNameW(nullptr, state->setupPath, PATH_CAPACITY);
-    state->setupPath[PATH_CAPACITY - 1] = 0;
-    uint32_t entries = 0;
-    int32_t result = RunArchivePass(state->setupPath, CountEntry, &entries);
-    if (result != 0) MessageBoxW(nullptr, L"Broken file, please download again.", L"Setup", MB_ICONERROR);
-    ReleaseInstallerState();
+    gInstallerState = static_cast<InstallerState*>(state);
+    OleInitialize(nullptr);
+    InitInstaller(instance);
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(SETUP_DIALOG_ID), nullptr, SetupDialogProc, 0);
+    OleUninitialize();
+    FreeAndNull(&state);
+    gInstallerState = nullptr;
     return 0;
 }

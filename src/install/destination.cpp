@@ -1,0 +1,122 @@
+#include "install/destination.h"
+
+#include "core/installer_state.h"
+#include "dialog/language_list.h"
+#include "install/shortcuts.h"
+#include "support/bounded_text.h"
+#include "support/files_messages.h"
+
+namespace {
+
+const wchar_t kRememberKey[] = L"Software\\Norvalent";
+
+// Reads a REG_SZ value into buffer. A value that does not fit, or that is
+// not terminated within the buffer, counts as missing.
+bool ReadStringValue(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t* buffer, int capacity) {
+    buffer[0] = 0;
+    HKEY handle;
+    if (RegOpenKeyExW(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+    DWORD type = 0;
+    DWORD bytes = static_cast<DWORD>(capacity) * sizeof(wchar_t);
+    LONG status = RegQueryValueExW(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
+    RegCloseKey(handle);
+    DWORD units = bytes / sizeof(wchar_t);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        buffer[0] = 0;
+        return false;
+    }
+    if (units < static_cast<DWORD>(capacity)) {
+        buffer[units] = 0;
+    } else if (buffer[capacity - 1] != 0) {
+        buffer[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+void ProductCodeName(wchar_t* name) { ToWide(gInstallerState->productCode, name, PRODUCT_CODE_CAPACITY); }
+
+void ProgramsFolder(wchar_t* buffer, int capacity) {
+    ReadStringValue(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir", buffer,
+                    capacity);
+    if (buffer[0]) return;
+    DWORD length = GetEnvironmentVariableW(L"ProgramFiles", buffer, static_cast<DWORD>(capacity));
+    if (length == 0 || length >= static_cast<DWORD>(capacity)) buffer[0] = 0;  // too long counts as missing
+    if (buffer[0]) return;
+    wchar_t windows[PATH_CAPACITY];
+    UINT got = GetWindowsDirectoryW(windows, PATH_CAPACITY);
+    if (got == 0 || got >= PATH_CAPACITY) windows[0] = 0;
+    SetBounded(windows, buffer, capacity);
+    StripLastComponent(buffer);
+    AppendSeparator(buffer, capacity);
+    int root = WideLength(buffer);
+    AppendBounded(L"Programme", buffer, capacity);
+    if (PathExists(buffer) != 0) {
+        buffer[root] = 0;
+        AppendBounded(L"Program Files", buffer, capacity);
+    }
+}
+
+}  // namespace
+
+void GetDefaultDestination(wchar_t* buffer, int capacity) {
+    buffer[0] = 0;
+    wchar_t code[PRODUCT_CODE_CAPACITY];
+    ProductCodeName(code);
+    if (code[0] && ReadStringValue(HKEY_CURRENT_USER, kRememberKey, code, buffer, capacity) && buffer[0]) return;
+    buffer[0] = 0;
+    ProgramsFolder(buffer, capacity);
+    if (!buffer[0]) return;
+    AppendSeparator(buffer, capacity);
+    AppendNarrow(gInstallerState->productName, buffer, capacity);
+}
+
+void RememberDestination(const wchar_t* destinationFolder) {
+    wchar_t code[PRODUCT_CODE_CAPACITY];
+    ProductCodeName(code);
+    if (!code[0] || !destinationFolder[0]) return;
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kRememberKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD bytes = static_cast<DWORD>(WideLength(destinationFolder) + 1) * sizeof(wchar_t);
+    RegSetValueExW(key, code, 0, REG_SZ, reinterpret_cast<const BYTE*>(destinationFolder), bytes);
+    RegCloseKey(key);
+}
+
+void LanguageFilePath(const wchar_t* folder, const char* code, wchar_t* output, int capacity) {
+    output[0] = 0;
+    AppendBounded(folder, output, capacity);
+    AppendSeparator(output, capacity);
+    AppendBounded(gInstallerState->languageFileBase, output, capacity);
+    AppendBounded(L"_", output, capacity);
+    AppendNarrow(code, output, capacity);
+    AppendBounded(L".LNG", output, capacity);
+}
+
+void UncheckMissingLanguages(HWND dialog, const wchar_t* folder) {
+    HWND list = GetDlgItem(dialog, 1010);
+    if (!list) return;
+    int count = LanguageCount(list);
+    for (int i = 0; i < count; ++i) {
+        LanguageCode code = LanguageCodeAt(list, i);
+        if (code == LANGUAGE_US || code == LANGUAGE_DE) continue;
+        char letters[5] = {static_cast<char>(code), static_cast<char>(code >> 8), static_cast<char>(code >> 16),
+                           static_cast<char>(code >> 24), 0};
+        wchar_t path[PATH_CAPACITY];
+        LanguageFilePath(folder, letters, path, PATH_CAPACITY);
+        if (PathExists(path) != 0) SetLanguageChecked(list, i, false);
+    }
+}
+
+void InitDestination(HWND dialog) {
+    wchar_t folder[PATH_CAPACITY];
+    GetDefaultDestination(folder, PATH_CAPACITY);
+    SetDlgItemTextW(dialog, 1032, folder);
+    if (!QuickLaunchAvailable()) ShowWindow(GetDlgItem(dialog, 1043), SW_HIDE);
+    if (PathExists(folder) != 0) {
+        for (int box = 1041; box <= 1043; ++box) CheckDlgButton(dialog, box, BST_CHECKED);
+    } else {
+        UncheckMissingLanguages(dialog, folder);
+    }
+}
