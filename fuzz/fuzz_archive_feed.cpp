@@ -8,8 +8,8 @@
 //
 // Input layout:
 //   byte 0    which entries the handler asks to write (bit (k - 1) % 8)
-//   byte 1    which of those go to a missing folder; for the others, which
-//             clear the path and ask anyway (must write nothing)
+//   byte 1    of the entries to write, which go to a missing folder; of the
+//             others, which clear the path and ask anyway (must write nothing)
 //   byte 2    n, the number of block lengths (n % 17)
 //   n bytes   block lengths: below 0xF0 as they are, else (b - 0xEF) * 256;
 //             used in turn until the stream is fed, 0 giving an empty block
@@ -48,7 +48,8 @@ Action Decide(const Config& config, uint32_t entry) {
 // ASCII (one needs a surrogate pair) to take the path conversion along.
 constexpr int SLOT_COUNT = 6;
 const char16_t* const kSlotNames[SLOT_COUNT] = {u"a", u"b.dat", u"\u00e9t\u00e9", u"\u20ac", u"d\U0001F600", u"f"};
-const char* const kSlotNamesUtf8[SLOT_COUNT] = {"a", "b.dat", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "d\xF0\x9F\x98\x80", "f"};
+const char* const kSlotNamesUtf8[SLOT_COUNT] = {"a", "b.dat", "\xC3\xA9t\xC3\xA9",
+                                                "\xE2\x82\xAC", "d\xF0\x9F\x98\x80", "f"};
 
 int Slot(uint32_t entry) { return static_cast<int>((entry - 1) % SLOT_COUNT); }
 
@@ -109,7 +110,8 @@ int32_t RecordingHandler(WideChar* pathBuffer, const uint8_t* preview, uint32_t 
     run->outcome->calls.push_back(call);
     // A new entry starts only after the previous one's data is complete, so
     // its file must have been finished and closed by now.
-    if (run->reader->outputFile != NO_FILE) FuzzFail("entry %u starts with an output file still open", run->entries + 1);
+    if (run->reader->outputFile != NO_FILE)
+        FuzzFail("entry %u starts with an output file still open", run->entries + 1);
     run->entries += 1;
     Action action = Decide(*run->config, run->entries);
     if (action == KEEP) return 0;
@@ -202,7 +204,8 @@ bool TakeNumber(Cursor& c, uint32_t* value) {
 bool TakeText(Cursor& c, uint32_t capacity, std::string* text) {
     std::string out;
     size_t i = c.at;
-    while (i < c.size && c.bytes[i] != 0 && out.size() < capacity - 1) out += static_cast<char>(c.bytes[i++] - TEXT_BIAS);
+    while (i < c.size && c.bytes[i] != 0 && out.size() < capacity - 1)
+        out += static_cast<char>(c.bytes[i++] - TEXT_BIAS);
     if (i + 1 >= c.size) return false;
     c.at = i + 1;
     *text = out.substr(0, strlen(out.c_str()));
@@ -282,10 +285,12 @@ void Expect(const Outcome& a, const Outcome& b, const char* what) {
         const Call& y = b.calls[i];
         if (!(x == y))
             FuzzFail("%s: handler call %zu differs: %s \"%s\" %u vs %s \"%s\" %u%s", what, i,
-                     x.preview ? "preview" : "start", Printable(x.path).c_str(), x.size, y.preview ? "preview" : "start",
-                     Printable(y.path).c_str(), y.size, x.bytes != y.bytes ? " (preview bytes differ)" : "");
+                     x.preview ? "preview" : "start", Printable(x.path).c_str(), x.size,
+                     y.preview ? "preview" : "start", Printable(y.path).c_str(), y.size,
+                     x.bytes != y.bytes ? " (preview bytes differ)" : "");
     }
-    if (a.calls.size() != b.calls.size()) FuzzFail("%s: %zu handler calls vs %zu", what, a.calls.size(), b.calls.size());
+    if (a.calls.size() != b.calls.size())
+        FuzzFail("%s: %zu handler calls vs %zu", what, a.calls.size(), b.calls.size());
     if (a.state != b.state) FuzzFail("%s: state %d vs %d", what, a.state, b.state);
     if (a.entryCount != b.entryCount) FuzzFail("%s: %u entries vs %u", what, a.entryCount, b.entryCount);
     if (a.checksum != b.checksum) FuzzFail("%s: checksum %08x vs %08x", what, a.checksum, b.checksum);

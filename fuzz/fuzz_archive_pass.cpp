@@ -28,7 +28,7 @@
 namespace {
 
 constexpr uint32_t MAX_DICTIONARY = 1u << 20;
-constexpr uint32_t MAX_UNPACKED = 1u << 22;
+constexpr uint32_t MAX_UNPACKED = 1u << 20;
 
 std::vector<uint8_t> SetupFile(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file;

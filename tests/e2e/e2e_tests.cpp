@@ -1,0 +1,336 @@
+// End to end: real setup files, made by the packer from small packages, run
+// as a user would run them, under the UI language of the test run.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "archive_writer.h"
+#include "pack.h"
+#include "setup_driver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return length > 0 && length < 1024 ? value : L"";
+}
+
+// The UI language this run was started in, from LC_ALL.
+std::string UiLanguage() {
+    std::wstring locale = Environment(L"LC_ALL");
+    if (locale.rfind(L"de", 0) == 0) return "DE";
+    if (locale.rfind(L"it", 0) == 0) return "IT";
+    return "US";
+}
+
+struct Texts {
+    const wchar_t* title;
+    const wchar_t* cancel;
+    const wchar_t* destination;
+    const wchar_t* group;
+    const wchar_t* broken;
+    const wchar_t* english;
+    const wchar_t* german;
+};
+
+const Texts& Expected() {
+    static const Texts us = {L"Setup", L"Cancel", L"Destination folder", L"Put entry to Start Menu",
+                             L"Broken file, please download again.", L"English", L"German"};
+    static const Texts de = {L"Installation", L"Abbruch", L"Zielpfad:", L"Programmgruppe erstellen",
+                             L"Die Datei ist besch\u00e4digt, bitte nochmal herunterladen!", L"Englisch", L"Deutsch"};
+    static const Texts it = {L"Installazione", L"Annulla", L"Destinazione", L"Aggiungi collegamento nel menu Programmi",
+                             L"File danneggiato, esegui di nuovo il download.", L"English", L"German"};
+    std::string language = UiLanguage();
+    return language == "DE" ? de : language == "IT" ? it : us;
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        stub_ = Environment(L"SETUP_STUB");
+        ASSERT_FALSE(stub_.empty()) << "SETUP_STUB names the setup.exe to test";
+        work_ = fs::temp_directory_path() / ("setup-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(work_);
+        fs::create_directories(work_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(work_, ec);
+    }
+
+    // A small product: description, languages, 32/64 folders.
+    fs::path MakeProduct(const std::string& productCode, const std::string& windowClass = "") {
+        fs::path folder = work_ / "product";
+        WriteText(folder / "32" / "Tool.exe", "32-bit program");
+        WriteText(folder / "64" / "Tool.exe", "64-bit program");
+        WriteText(folder / "FILE_ID.DIZ", "Norvalent Tool Version 3.1 (build 9)\r\nfor 32/64 bit Windows 10 and 11\r\n");
+        WriteText(folder / "Tool_US.LNG", "Language=English\r\n");
+        WriteText(folder / "Tool_DE.LNG", "Language=Deutsch (German)\r\n");
+        WriteText(folder / "Tool_IT.LNG", "Language=Italiano\r\n");
+        WriteText(folder / "Tool_FR.LNG", "Language=Fran\xe7" "ais\r\n");
+        PackOptions options;
+        options.stub = stub_;
+        options.folder = folder;
+        options.output = work_ / "ToolSetup.exe";
+        options.productCode = productCode;
+        options.windowClass = windowClass;
+        options.mainProgram = "Tool.exe";
+        options.year = 2026, options.month = 12, options.day = 11;
+        options.lzma.level = 1;
+        options.lzma.dictionarySize = 1 << 20;
+        std::string error = PackSetup(options);
+        EXPECT_EQ(error, "");
+        return options.output;
+    }
+
+    std::wstring ProgramFiles() { return Environment(L"ProgramFiles"); }
+
+    void Screenshot(HWND window, const std::string& name) {
+        std::wstring folder = Environment(L"SCREENSHOT_DIR");
+        if (folder.empty()) return;
+        std::wstring file = folder + L"\\" + std::wstring(name.begin(), name.end()) + L".bmp";
+        EXPECT_TRUE(SaveScreenshot(window, file));
+    }
+
+    std::wstring stub_;
+    fs::path work_;
+};
+
+TEST_F(EndToEnd, TheDialogShowsThePackage) {
+    fs::path setup = MakeProduct("NT1");
+    SetupRun run(setup.wstring());
+    ASSERT_TRUE(run.started());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr) << "the setup dialog did not appear";
+    const Texts& t = Expected();
+    EXPECT_EQ(WindowText(dialog), std::wstring(t.title) + L" Norvalent Tool 3.1");
+    EXPECT_EQ(ControlText(dialog, 1001), L"Norvalent Tool 3.1");
+    EXPECT_EQ(ControlText(dialog, 1002), L"32/64 bit ");
+    EXPECT_EQ(ControlText(dialog, 2), t.cancel);
+    EXPECT_EQ(ControlText(dialog, 1031), t.destination);
+    EXPECT_EQ(ControlText(dialog, 1041), t.group);
+    EXPECT_EQ(ControlText(dialog, 1032), ProgramFiles() + L"\\Norvalent Tool");
+    EXPECT_TRUE(IsChecked(dialog, 1041));
+    EXPECT_TRUE(IsChecked(dialog, 1042));
+    std::vector<ListItem> items = ListItems(dialog, 1010, run.processId());
+    std::vector<std::wstring> names;
+    for (const ListItem& item : items) {
+        names.push_back(item.text);
+        EXPECT_TRUE(item.checked) << "every language of a new installation is checked";
+    }
+    std::vector<std::wstring> expected = {t.english, L"Fran\u00e7ais", t.german, L"Italiano"};
+    std::sort(expected.begin(), expected.end(), [](const std::wstring& a, const std::wstring& b) {
+        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
+    });
+    EXPECT_EQ(names, expected);
+    Screenshot(dialog, "dialog-" + UiLanguage());
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    EXPECT_FALSE(fs::exists(ProgramFiles() + L"\\Norvalent Tool")) << "Cancel writes nothing";
+}
+
+TEST_F(EndToEnd, EscapeAndTheCloseBoxEndWithoutInstalling) {
+    fs::path setup = MakeProduct("NT2");
+    {
+        SetupRun run(setup.wstring());
+        HWND dialog = run.WaitForDialog();
+        ASSERT_NE(dialog, nullptr);
+        HWND focus = GetDlgItem(dialog, 1032);
+        PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageW(focus, WM_KEYUP, VK_ESCAPE, 0);
+        EXPECT_EQ(run.WaitForExit(), 0);
+    }
+    {
+        SetupRun run(setup.wstring());
+        HWND dialog = run.WaitForDialog();
+        ASSERT_NE(dialog, nullptr);
+        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(run.WaitForExit(), 0);
+    }
+    EXPECT_FALSE(fs::exists(ProgramFiles() + L"\\Norvalent Tool"));
+}
+
+// A setup file whose archive announces a checksum one off the right one.
+std::string ChecksumOffByOne(const std::wstring& stub) {
+    std::ifstream in(fs::path(stub), std::ios::binary);
+    Bytes stubBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ArchiveHeaderFields header;
+    header.productCode = "NT3";
+    header.date = PackageDateValue(2026, 12, 11);
+    std::string name = "FILE_ID.DIZ", text = "Norvalent Tool Version 3.1\r\n";
+    uint64_t sum = 0;
+    for (char c : text) sum += static_cast<uint8_t>(c);
+    header.checksum = EntryChecksum(1, name, text.size(), sum) + 1;
+    Bytes stream;
+    AppendArchiveHeader(stream, header);
+    AppendStoredNumber(stream, static_cast<uint32_t>(text.size()));
+    AppendStoredText(stream, name);
+    AppendStoredData(stream, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    Bytes setup;
+    LzmaSettings settings;
+    settings.dictionarySize = 1 << 16;
+    EXPECT_EQ(BuildSetupFile(stubBytes, stream, settings, &setup), "");
+    return std::string(setup.begin(), setup.end());
+}
+
+TEST_F(EndToEnd, ADamagedSetupSaysSoAndEnds) {
+    fs::path sound = MakeProduct("NT3");
+    std::ifstream in(sound, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::string corrupt = bytes;
+    corrupt[90003 + 9 + 40] = static_cast<char>(corrupt[90003 + 9 + 40] ^ 0x55);
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"cut short", bytes.substr(0, bytes.size() - 20)},
+        {"checksum off by one", ChecksumOffByOne(stub_)},
+        {"corrupt", corrupt},
+        {"without payload", bytes.substr(0, 89999)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::path broken = work_ / "Broken Setup.exe";
+        std::ofstream(broken, std::ios::binary) << c.bytes;
+        SetupRun run(broken.wstring());
+        HWND box = run.WaitForMessageBox();
+        ASSERT_NE(box, nullptr) << "no message appeared";
+        EXPECT_EQ(MessageBoxText(box), Expected().broken);
+        EXPECT_EQ(WindowText(box), L"Broken Setup.exe");
+        if (std::string(c.what) == "cut short") Screenshot(box, "broken-" + UiLanguage());
+        Press(box, IDOK);
+        EXPECT_EQ(run.WaitForExit(), 0);
+    }
+}
+
+TEST_F(EndToEnd, ArgumentsChangeNothing) {
+    fs::path setup = MakeProduct("NT4");
+    SetupRun run(setup.wstring(), L"/S /D=C:\\Elsewhere --help");
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ControlText(dialog, 1032), ProgramFiles() + L"\\Norvalent Tool");
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
+class RememberedFolder : public EndToEnd {
+protected:
+    void Remember(const wchar_t* code, const std::wstring& folder) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvalent", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, code, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    void TearDown() override {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvalent", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueW(key, L"NT5");
+            RegDeleteValueW(key, L"NT6");
+            RegCloseKey(key);
+        }
+        EndToEnd::TearDown();
+    }
+};
+
+TEST_F(RememberedFolder, IsProposedAsStored) {
+    fs::path setup = MakeProduct("NT5");
+    Remember(L"NT5", L"C:\\Remembered\\Place");
+    SetupRun run(setup.wstring());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ControlText(dialog, 1032), L"C:\\Remembered\\Place");
+    EXPECT_TRUE(IsChecked(dialog, 1041)) << "a folder that does not exist is a new installation";
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
+TEST_F(RememberedFolder, AnExistingFolderKeepsTheBoxesAndUnchecksMissingLanguages) {
+    fs::path setup = MakeProduct("NT6");
+    fs::path existing = work_ / "Installed Tool";
+    WriteText(existing / "Tool_IT.LNG", "Language=Italiano\r\n");
+    Remember(L"NT6", existing.wstring());
+    SetupRun run(setup.wstring());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ControlText(dialog, 1032), existing.wstring());
+    EXPECT_FALSE(IsChecked(dialog, 1041));
+    EXPECT_FALSE(IsChecked(dialog, 1042));
+    EXPECT_FALSE(IsChecked(dialog, 1043));
+    for (const ListItem& item : ListItems(dialog, 1010, run.processId())) {
+        SCOPED_TRACE(std::string(item.text.begin(), item.text.end()));
+        bool keeps = item.code == 0x5355 || item.code == 0x4544 || item.code == 0x5449;
+        EXPECT_EQ(item.checked, keeps);
+    }
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
+// A stand-in for a running copy of the product: a window of its class on a
+// thread of ours, which goes away when told to destroy itself.
+struct RunningCopy {
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_DESTROY && IsWindow(window)) {
+            told = true;
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (message == WM_NCDESTROY) PostQuitMessage(0);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    static DWORD WINAPI Thread(void*) {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"NorvalentToolMain";
+        RegisterClassW(&windowClass);
+        window = CreateWindowW(L"NorvalentToolMain", L"Tool", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+        SetEvent(ready);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+        return 0;
+    }
+    static HWND window;
+    static bool told;
+    static HANDLE ready;
+};
+HWND RunningCopy::window = nullptr;
+bool RunningCopy::told = false;
+HANDLE RunningCopy::ready = nullptr;
+
+TEST_F(EndToEnd, ARunningCopyOfTheProductIsClosed) {
+    RunningCopy::ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunningCopy::Thread, nullptr, 0, nullptr);
+    WaitForSingleObject(RunningCopy::ready, 5000);
+    ASSERT_NE(RunningCopy::window, nullptr);
+    ASSERT_NE(FindWindowA("NorvalentToolMain", nullptr), nullptr);
+    fs::path setup = MakeProduct("NT7", "NorvalentToolMain");
+    SetupRun run(setup.wstring());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0) << "the running copy was not closed";
+    EXPECT_TRUE(RunningCopy::told);
+    EXPECT_EQ(FindWindowA("NorvalentToolMain", nullptr), nullptr);
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    CloseHandle(thread);
+    CloseHandle(RunningCopy::ready);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+#include "setup_driver.h"
+
+#include <commctrl.h>
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    HWND skip;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOf(HWND window, LPARAM data) {
+    Search* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || window == search->skip || !IsWindowVisible(window)) return TRUE;
+    wchar_t name[32];
+    GetClassNameW(window, name, 32);
+    if (lstrcmpW(name, L"#32770") != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND WaitForWindow(DWORD processId, HWND skip, HANDLE process, DWORD milliseconds) {
+    for (DWORD waited = 0; waited < milliseconds; waited += 50) {
+        Search search = {processId, skip, nullptr};
+        EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+SetupRun::SetupRun(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return;
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    processId_ = info.dwProcessId;
+}
+
+SetupRun::~SetupRun() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 5000);
+    CloseHandle(process_);
+}
+
+HWND SetupRun::WaitForDialog(DWORD milliseconds) {
+    if (!process_) return nullptr;
+    dialog_ = WaitForWindow(processId_, nullptr, process_, milliseconds);
+    return dialog_;
+}
+
+HWND SetupRun::WaitForMessageBox(DWORD milliseconds) {
+    if (!process_) return nullptr;
+    // A message box is a dialog too; the setup dialog is the one to skip,
+    // and without a setup dialog (a scan that failed early) any will do.
+    for (DWORD waited = 0; waited < milliseconds; waited += 50) {
+        HWND box = WaitForWindow(processId_, dialog_, process_, 50);
+        if (box && (!dialog_ || box != dialog_) && GetDlgItem(box, 0xFFFF)) return box;
+        if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return nullptr;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+long SetupRun::WaitForExit(DWORD milliseconds) {
+    if (!process_ || WaitForSingleObject(process_, milliseconds) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return static_cast<long>(code);
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+    return text;
+}
+
+std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+bool IsChecked(HWND dialog, int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool IsShown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+
+std::vector<ListItem> ListItems(HWND dialog, int id, DWORD processId) {
+    std::vector<ListItem> items;
+    HWND list = GetDlgItem(dialog, id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!list || !process) return items;
+    // The list view writes into the other process's memory: lend it a block.
+    struct Remote {
+        LVITEMW item;
+        wchar_t text[256];
+    };
+    Remote* remote = static_cast<Remote*>(VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+    int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count && remote; ++i) {
+        Remote local = {};
+        local.item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+        local.item.iItem = i;
+        local.item.stateMask = LVIS_STATEIMAGEMASK;
+        local.item.pszText = remote->text;
+        local.item.cchTextMax = 256;
+        WriteProcessMemory(process, remote, &local, sizeof local, nullptr);
+        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote->item));
+        ReadProcessMemory(process, remote, &local, sizeof local, nullptr);
+        items.push_back(ListItem{local.text, (local.item.state & LVIS_STATEIMAGEMASK) != INDEXTOSTATEIMAGEMASK(1),
+                                 local.item.lParam});
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return items;
+}
+
+std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+void Press(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& path) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    DWORD rowBytes = ((width * 3 + 3) / 4) * 4;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + rowBytes * height;
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    bool ok = out != INVALID_HANDLE_VALUE;
+    DWORD written;
+    if (ok) {
+        ok = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+             WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+             WriteFile(out, bits, rowBytes * height, &written, nullptr);
+        CloseHandle(out);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
