@@ -111,7 +111,7 @@ LanguageCode LanguageCodeAt(HWND list, int index) {
 
 int LanguageCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
-bool IsLanguageChecked(HWND list, int index) { return StateImage(list, index) != STATE_UNCHECKED; }
+bool IsLanguageChecked(HWND list, int index) { return StateImage(list, index) == STATE_CHECKED; }
 
 void SetLanguageChecked(HWND list, int index, bool checked) {
     SetStateImage(list, index, checked ? STATE_CHECKED : STATE_UNCHECKED);

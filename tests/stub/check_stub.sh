@@ -43,7 +43,7 @@ done
 # --- Payload signature -------------------------------------------------------
 # The reader takes the first signature at or after 89999 as the payload's
 # start; the packer refuses a stub that holds one there.
-if tail -c +90000 "$exe" | LC_ALL=C grep -qaP '\xB6\x2D\x93\x51'; then
+if LC_ALL=C grep -qaP '\xB6\x2D\x93\x51' < <(tail -c +90000 "$exe"); then
   fail "the payload signature B6 2D 93 51 occurs at or after offset 89999"
 fi
 
@@ -62,9 +62,10 @@ fi
 # Manifest: elevation, the version 6 common controls and real DPI.
 if has_resource 24 1; then
   extract 24 1 "$work/manifest" --raw
+  manifest=$(tr -s ' \n' ' ' <"$work/manifest")
   for want in 'level="requireAdministrator"' 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
               '<dpiAware[^>]*>true</dpiAware>'; do
-    tr -s ' \n' ' ' <"$work/manifest" | grep -q -- "$want" || fail "the manifest lacks $want"
+    grep -q -- "$want" <<<"$manifest" || fail "the manifest lacks $want"
   done
 else
   fail "no manifest (type 24, id 1)"
@@ -83,11 +84,11 @@ fi
 # translation entry, and the strings that Explorer shows.
 if has_resource 16 1; then
   extract 16 1 "$work/version" --raw
-  hex=$(od -An -v -tx1 "$work/version" | tr -d ' \n')
+  hex=$(od -An -v -tx1 "$work/version" | tr -d '\n')
   # signature FEEF04BD, structure 1.0, then file and product version 2.0.2.2
-  grep -q 'bd04effe0000010000000200020002000000020002000200' <<<"$hex" ||
+  grep -q ' bd 04 ef fe 00 00 01 00 00 00 02 00 02 00 02 00 00 00 02 00 02 00 02 00 ' <<<"$hex " ||
     fail "the version record's numbers are not 2.0.2.2"
-  grep -q '0704b004' <<<"$hex" || fail "the version record has no translation 0x0407, 1200"
+  grep -q ' 07 04 b0 04 ' <<<"$hex " || fail "the version record has no translation 0x0407, 1200"
   text=$(tr -d '\0' <"$work/version")
   for want in 040704B0 CompanyNameNorvalent "FileDescriptionNorvalent Setup" FileVersion2022 ProductVersion2022; do
     grep -aqF -- "$want" <<<"$text" || fail "the version record lacks $want"

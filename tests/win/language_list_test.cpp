@@ -28,12 +28,15 @@ protected:
     void SetUp() override {
         ASSERT_NE(CreateInstallerState(), nullptr);
         UseLanguage("US");
-        ASSERT_NE(window_.handle(), nullptr) << "no top-level window; is there an X display?";
-        list_ = CreateListView(window_.handle(), kWidth, kHeight);
+        ASSERT_NE(TestHostWindow(), nullptr) << "no top-level window; is there an X display?";
+        list_ = CreateListView(TestHostWindow(), kWidth, kHeight);
         ASSERT_NE(list_, nullptr) << "no list view";
     }
 
-    void TearDown() override { ReleaseInstallerState(); }
+    void TearDown() override {
+        if (list_) DestroyWindow(list_);
+        ReleaseInstallerState();
+    }
 
     static void UseLanguage(const char* code) {
         gInstallerState->uiLanguage[0] = code[0];
@@ -104,7 +107,6 @@ protected:
         return client.right - client.left;
     }
 
-    TestWindow window_{kWidth + 40, kHeight + 40};
     HWND list_ = nullptr;
 };
 
@@ -233,10 +235,12 @@ TEST_F(LanguageListTest, FillColumnLeavesRoomForAVerticalScrollBar) {
 }
 
 TEST_F(LanguageListTest, FillColumnIsNeverNarrowerThanTheMinimum) {
-    HWND narrow = CreateListView(window_.handle(), 110, 100);
-    ASSERT_NE(narrow, nullptr);
-    InsertListColumns(narrow, LANGUAGE_COLUMNS);
-    EXPECT_EQ(SendMessageW(narrow, LVM_GETCOLUMNWIDTH, 0, 0), MIN_FILL_COLUMN_WIDTH);
+    DestroyWindow(list_);
+    list_ = CreateListView(TestHostWindow(), 110, 100);
+    ASSERT_NE(list_, nullptr);
+    ASSERT_LT(ClientWidth() - (GetSystemMetrics(SM_CXVSCROLL) + 4), MIN_FILL_COLUMN_WIDTH);
+    InsertListColumns(list_, LANGUAGE_COLUMNS);
+    EXPECT_EQ(SendMessageW(list_, LVM_GETCOLUMNWIDTH, 0, 0), MIN_FILL_COLUMN_WIDTH);
 }
 
 TEST_F(LanguageListTest, ColumnTableGivesWidthsAlignmentsAndEmptyHeaders) {

@@ -1,25 +1,17 @@
 // Real windows for the Windows tests. Without a display Wine cannot create
-// them, so every helper here reports failure instead of handing out null
-// handles that later messages would silently ignore.
+// them, so the helpers here hand out null and the tests assert on it, rather
+// than send messages to null handles, which would pass silently.
 #pragma once
 
 #include <windows.h>
 
-// A shown top-level window that hosts the controls under test; destroyed,
-// with its children, when it goes out of scope.
-class TestWindow {
-public:
-    TestWindow(int clientWidth, int clientHeight);
-    ~TestWindow();
-    TestWindow(const TestWindow&) = delete;
-    TestWindow& operator=(const TestWindow&) = delete;
-
-    HWND handle() const { return window_; }
-
-private:
-    HWND window_;
-};
+// A shown top-level window for the controls under test, made on first use
+// and kept until the program ends: with no window manager on the display,
+// Wine waits two seconds for every shown top-level window that goes away.
+// Null when there is no display.
+HWND TestHostWindow();
 
 // A list view child as the setup dialog's template declares it (report view,
-// sorted ascending, border, tab stop), filling the given size. Null on failure.
+// sorted ascending, border, tab stop, visible), of the given size. Null on
+// failure. The caller destroys it.
 HWND CreateListView(HWND parent, int width, int height);

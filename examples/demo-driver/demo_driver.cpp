@@ -1,0 +1,48 @@
+// Runs a setup file the way a person would on a machine without one: waits
+// for the dialog, takes its picture, and closes it with Cancel.
+// usage: demo_driver SETUP SCREENSHOT_FOLDER
+#include <stdio.h>
+#include <windows.h>
+
+#include <string>
+
+#include "setup_driver.h"
+
+namespace {
+
+// Prints UTF-8, whatever the console's code page.
+void Print(const std::wstring& text) {
+    std::string bytes(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    fputs(bytes.c_str(), stdout);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        fputs("usage: demo_driver SETUP SCREENSHOT_FOLDER\n", stderr);
+        return 2;
+    }
+    std::wstring folder = argv[2];
+    SetupRun run(argv[1]);
+    if (!run.started()) {
+        fprintf(stderr, "demo_driver: cannot start the setup (error %lu)\n", GetLastError());
+        return 1;
+    }
+    HWND dialog = run.WaitForDialog();
+    if (!dialog) {
+        fputs("demo_driver: the setup dialog did not appear\n", stderr);
+        return 1;
+    }
+    Sleep(500);  // let it paint
+    Print(L"Dialog: " + WindowText(dialog) + L"\n");
+    Print(L"  destination: " + ControlText(dialog, 1032) + L"\n");
+    for (const ListItem& item : ListItems(dialog, 1010, run.processId()))
+        Print(std::wstring(L"  language: [") + (item.checked ? L"x" : L" ") + L"] " + item.text + L"\n");
+    SaveScreenshot(dialog, folder + L"\\dialog.bmp");
+    Press(dialog, 2);
+    long code = run.WaitForExit();
+    printf("Setup ended with exit code %ld\n", code);
+    return code == 0 ? 0 : 1;
+}
