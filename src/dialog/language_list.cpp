@@ -111,7 +111,7 @@ LanguageCode LanguageCodeAt(HWND list, int index) {
 
 int LanguageCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
-bool IsLanguageChecked(HWND list, int index) { return StateImage(list, index) == STATE_CHECKED; }
+bool IsLanguageChecked(HWND list, int index) { return StateImage(list, index) != STATE_UNCHECKED; }
 
 void SetLanguageChecked(HWND list, int index, bool checked) {
     SetStateImage(list, index, checked ? STATE_CHECKED : STATE_UNCHECKED);
@@ -130,7 +130,7 @@ void InvertLanguageChecks(HWND list) {
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     int count = LanguageCount(list);
     for (int i = 0; i < count; ++i)
-        SetStateImage(list, i, StateImage(list, i) == STATE_UNCHECKED ? STATE_CHECKED : STATE_UNCHECKED);
+        SetStateImage(list, i, StateImage(list, i) == STATE_CHECKED ? STATE_UNCHECKED : STATE_CHECKED);
     SetCursor(previous);
 }
 
