@@ -10,6 +10,7 @@ set(SETUP_CORE_SOURCES
   src/core/installer_state.cpp
   src/core/string_tables.cpp
   src/dialog/scan_handler.cpp
+  src/install/extract_handler.cpp
   src/platform/platform_faults.cpp)
 if(WIN32)
   list(APPEND SETUP_CORE_SOURCES src/platform/platform_win32.cpp)

@@ -130,7 +130,7 @@ void InvertLanguageChecks(HWND list) {
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     int count = LanguageCount(list);
     for (int i = 0; i < count; ++i)
-        SetStateImage(list, i, StateImage(list, i) == STATE_CHECKED ? STATE_UNCHECKED : STATE_CHECKED);
+        SetStateImage(list, i, StateImage(list, i) == STATE_UNCHECKED ? STATE_CHECKED : STATE_UNCHECKED);
     SetCursor(previous);
 }
 

@@ -8,6 +8,7 @@
 #include "dialog/language_list.h"
 #include "dialog/scan_handler.h"
 #include "install/destination.h"
+#include "install/install_action.h"
 #include "install/instance_shutdown.h"
 #include "payload/archive_pass.h"
 #include "support/bounded_text.h"
@@ -198,5 +199,3 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
     return 0;
 }
-
-int RunInstall(HWND) { return 1; }

@@ -31,6 +31,3 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM da
 // Sets the title and control texts from a table: the list's first id is the
 // title's, then control ids, then 0.
 void ApplyDialogTexts(HWND dialog, const struct StringTable* table, const short* idList);
-
-// What OK does; 0 closes the dialog. Until installing exists it does nothing.
-int RunInstall(HWND dialog);

@@ -9,3 +9,16 @@ void GetSpecialFolder(int csidl, wchar_t* path);
 // instead or has no such folder.
 void GetQuickLaunchFolder(wchar_t* path, int capacity);
 int QuickLaunchAvailable();
+
+struct InstallContext;
+
+// Writes one .lnk file: target, working folder and SW_SHOW, nothing else.
+// The shell-link object's status: non-negative for success.
+HRESULT CreateShellLink(const wchar_t* linkPath, const wchar_t* target, const wchar_t* workingFolder);
+void CreateDesktopShortcut(const wchar_t* target, const wchar_t* linkName);
+void CreateQuickLaunchShortcut(const wchar_t* target, const wchar_t* linkName);
+void AddGroupShortcut(const wchar_t* linkName, const wchar_t* folder, const wchar_t* fileName,
+                      const wchar_t* groupFolder);
+// The product's folder in the Start menu's programs, with its shortcuts; an
+// existing folder is left as it is.
+void CreateProgramGroup(const InstallContext* context);

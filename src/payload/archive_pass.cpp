@@ -45,6 +45,10 @@ int32_t RunArchivePassOn(ArchiveReader* reader, const WideChar* setupPath, Entry
             FileSeek(reader->setupFile, static_cast<int32_t>(offset));
             int32_t decoded = DecodeLzmaStream(&source, &sink);
             result = decoded > 0 ? -decoded : reader->error;
+            // The reader stopped the decoding over an output file: the file's
+            // own error (access denied, disk full) says what went wrong, where
+            // a negative result would blame the setup file.
+            if (decoded == DECODE_STOPPED_BY_SINK && reader->error != 0) result = reader->error;
         }
     }
     FileClose(reader->setupFile);

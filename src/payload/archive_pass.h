@@ -5,9 +5,9 @@
 // Results:
 //    0      decoded without error, no output-file error, checksums match
 //   >0      a Windows error code: the setup file cannot be opened, or an
-//           output file failed and the decoding still ran to its end
+//           output file cannot be created or written (the first such code,
+//           whether the reader stopped the decoding over it or not)
 //   -1      the setup file holds no archive header, or the checksum differs
-//   -1235   the reader stopped the decoding after an output-file error
 //   other   the negated code of the decoding run (-13 corrupt data, -8 no
 //           memory, -50 unsupported properties, -38 cut in the stream header)
 #pragma once

@@ -8,7 +8,6 @@ const uint8_t PAYLOAD_SIGNATURE[4] = {0xB6, 0x2D, 0x93, 0x51};
 
 namespace {
 
-constexpr int32_t SINK_REFUSED = 1235;  // ERROR_REQUEST_ABORTED
 
 void* HeapAllocate(void*, size_t size) { return MemAlloc(size); }
 void HeapRelease(void*, void* block) { MemFree(block); }
@@ -105,7 +104,7 @@ int32_t DecodeBlocks(CLzmaDec* decoder, uint32_t unpacked, uint8_t* input, uint8
         inPos += static_cast<uint32_t>(inLen);
         if (result != SZ_OK) return result;
         uint32_t length = static_cast<uint32_t>(outLen);
-        if (sink->Write(sink->self, output, length) != length) return SINK_REFUSED;
+        if (sink->Write(sink->self, output, length) != length) return DECODE_STOPPED_BY_SINK;
         if (unpacked == 0) return 0;
         if (inLen == 0 && outLen == 0) return status == LZMA_STATUS_FINISHED_WITH_MARK ? 0 : SZ_ERROR_DATA;
     }

@@ -19,6 +19,7 @@ constexpr uint32_t PAYLOAD_SEARCH_START = 89999;
 constexpr uint32_t SEARCH_READ_SIZE = 4092;
 constexpr uint32_t DECODE_BLOCK_SIZE = 65536;
 constexpr uint32_t STREAM_HEADER_SIZE = 9;
+constexpr int32_t DECODE_STOPPED_BY_SINK = 1235;  // ERROR_REQUEST_ABORTED
 extern const uint8_t PAYLOAD_SIGNATURE[4];
 
 // Where the decoded bytes come from: Read fills up to *count bytes and sets

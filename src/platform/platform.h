@@ -58,6 +58,11 @@ uint32_t FileSize32(FileHandle file);
 bool FileSetTimes(FileHandle file, const FileTime* time);
 void FileClose(FileHandle file);
 
+// Whether a file or folder exists at the path.
+bool FileOrFolderExists(const WideChar* path);
+// Deletes a file; false when it cannot.
+bool DeleteFileAt(const WideChar* path);
+
 // The calling thread's last error, as a Windows error code.
 uint32_t LastErrorCode();
 void SetLastErrorCode(uint32_t code);

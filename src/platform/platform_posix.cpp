@@ -195,6 +195,18 @@ bool FileSetTimes(FileHandle file, const FileTime* time) {
 
 void FileClose(FileHandle file) { close(Descriptor(file)); }
 
+bool FileOrFolderExists(const WideChar* path) {
+    struct stat info;
+    return stat(SystemPath(path).c_str(), &info) == 0;
+}
+
+bool DeleteFileAt(const WideChar* path) {
+    std::string name = SystemPath(path);
+    if (unlink(name.c_str()) == 0) return true;
+    SetErrorFromErrno(name);
+    return false;
+}
+
 uint32_t LastErrorCode() { return tLastError; }
 void SetLastErrorCode(uint32_t code) { tLastError = code; }
 

@@ -57,6 +57,10 @@ bool FileSetTimes(FileHandle file, const FileTime* time) {
 
 void FileClose(FileHandle file) { CloseHandle(file); }
 
+bool FileOrFolderExists(const WideChar* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool DeleteFileAt(const WideChar* path) { return DeleteFileW(path) != 0; }
+
 uint32_t LastErrorCode() { return GetLastError(); }
 void SetLastErrorCode(uint32_t code) { SetLastError(code); }
 

@@ -8,105 +8,11 @@
 #include <string>
 
 #include "archive_writer.h"
-#include "pack.h"
-#include "setup_driver.h"
+#include "e2e_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t value[1024] = {};
-    DWORD length = GetEnvironmentVariableW(name, value, 1024);
-    return length > 0 && length < 1024 ? value : L"";
-}
-
-// The UI language this run was started in, from LC_ALL.
-std::string UiLanguage() {
-    std::wstring locale = Environment(L"LC_ALL");
-    if (locale.rfind(L"de", 0) == 0) return "DE";
-    if (locale.rfind(L"it", 0) == 0) return "IT";
-    return "US";
-}
-
-struct Texts {
-    const wchar_t* title;
-    const wchar_t* cancel;
-    const wchar_t* destination;
-    const wchar_t* group;
-    const wchar_t* broken;
-    const wchar_t* english;
-    const wchar_t* german;
-};
-
-const Texts& Expected() {
-    static const Texts us = {L"Setup", L"Cancel", L"Destination folder", L"Put entry to Start Menu",
-                             L"Broken file, please download again.", L"English", L"German"};
-    static const Texts de = {L"Installation", L"Abbruch", L"Zielpfad:", L"Programmgruppe erstellen",
-                             L"Die Datei ist besch\u00e4digt, bitte nochmal herunterladen!", L"Englisch", L"Deutsch"};
-    static const Texts it = {L"Installazione", L"Annulla", L"Destinazione", L"Aggiungi collegamento nel menu Programmi",
-                             L"File danneggiato, esegui di nuovo il download.", L"English", L"German"};
-    std::string language = UiLanguage();
-    return language == "DE" ? de : language == "IT" ? it : us;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-class EndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        stub_ = Environment(L"SETUP_STUB");
-        ASSERT_FALSE(stub_.empty()) << "SETUP_STUB names the setup.exe to test";
-        work_ = fs::temp_directory_path() / ("setup-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(work_);
-        fs::create_directories(work_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(work_, ec);
-    }
-
-    // A small product: description, languages, 32/64 folders.
-    fs::path MakeProduct(const std::string& productCode, const std::string& windowClass = "") {
-        fs::path folder = work_ / "product";
-        WriteText(folder / "32" / "Tool.exe", "32-bit program");
-        WriteText(folder / "64" / "Tool.exe", "64-bit program");
-        WriteText(folder / "FILE_ID.DIZ", "Norvalent Tool Version 3.1 (build 9)\r\nfor 32/64 bit Windows 10 and 11\r\n");
-        WriteText(folder / "Tool_US.LNG", "Language=English\r\n");
-        WriteText(folder / "Tool_DE.LNG", "Language=Deutsch (German)\r\n");
-        WriteText(folder / "Tool_IT.LNG", "Language=Italiano\r\n");
-        WriteText(folder / "Tool_FR.LNG", "Language=Fran\xe7" "ais\r\n");
-        PackOptions options;
-        options.stub = stub_;
-        options.folder = folder;
-        options.output = work_ / "ToolSetup.exe";
-        options.productCode = productCode;
-        options.windowClass = windowClass;
-        options.mainProgram = "Tool.exe";
-        options.year = 2026, options.month = 12, options.day = 11;
-        options.lzma.level = 1;
-        options.lzma.dictionarySize = 1 << 20;
-        std::string error = PackSetup(options);
-        EXPECT_EQ(error, "");
-        return options.output;
-    }
-
-    std::wstring ProgramFiles() { return Environment(L"ProgramFiles"); }
-
-    void Screenshot(HWND window, const std::string& name) {
-        std::wstring folder = Environment(L"SCREENSHOT_DIR");
-        if (folder.empty()) return;
-        std::wstring file = folder + L"\\" + std::wstring(name.begin(), name.end()) + L".bmp";
-        EXPECT_TRUE(SaveScreenshot(window, file));
-    }
-
-    std::wstring stub_;
-    fs::path work_;
-};
 
 TEST_F(EndToEnd, TheDialogShowsThePackage) {
     fs::path setup = MakeProduct("NT1");

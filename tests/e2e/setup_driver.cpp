@@ -164,3 +164,72 @@ bool SaveScreenshot(HWND window, const std::wstring& path) {
     ReleaseDC(nullptr, screen);
     return ok;
 }
+
+void SetListItemChecked(HWND dialog, int id, DWORD processId, int index, bool checked) {
+    HWND list = GetDlgItem(dialog, id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    if (!list || !process) return;
+    LVITEMW* remote = static_cast<LVITEMW*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE));
+    if (remote) {
+        LVITEMW item = {};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+}
+
+void SetControlText(HWND dialog, int id, const std::wstring& text) {
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+}
+
+void SetChecked(HWND dialog, int id, bool checked) {
+    SendDlgItemMessageW(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::string UnixPath(const std::wstring& path) {
+    typedef char* (*UnixName)(const wchar_t*);
+    UnixName convert = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert) return std::string();
+    char* name = convert(path.c_str());
+    std::string result = name ? name : "";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+std::string RunUnix(const std::string& commandLine) {
+    wchar_t temporary[MAX_PATH], file[MAX_PATH];
+    GetTempPathW(MAX_PATH, temporary);
+    GetTempFileNameW(temporary, L"out", 0, file);
+    DeleteFileW(file);
+    // Wine splits a Unix program's command line by the Windows rules, so the
+    // shell's script is one quoted argument and the output file follows it.
+    // The process handle of a Unix program tells nothing of its end, so the
+    // output appears under its final name only when the command is done.
+    std::string command = "/bin/sh -c \"" + commandLine + " > \\\"$0.part\\\" 2>&1; mv \\\"$0.part\\\" \\\"$0\\\"\" \"" +
+                          UnixPath(file) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string result;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return result;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    HANDLE in = INVALID_HANDLE_VALUE;
+    for (int waited = 0; waited < 30000 && in == INVALID_HANDLE_VALUE; waited += 50) {
+        in = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (in == INVALID_HANDLE_VALUE) Sleep(50);
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        result.append(buffer, got);
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    DeleteFileW(file);
+    return result;
+}

@@ -42,6 +42,14 @@ bool IsChecked(HWND dialog, int id);
 bool IsShown(HWND dialog, int id);
 // The language list's items, read from the other process's list view.
 std::vector<ListItem> ListItems(HWND dialog, int id, DWORD processId);
+// Sets a language item's check box in the other process's list view.
+void SetListItemChecked(HWND dialog, int id, DWORD processId, int index, bool checked);
+void SetControlText(HWND dialog, int id, const std::wstring& text);
+void SetChecked(HWND dialog, int id, bool checked);
+// The Unix path of a Windows path (Wine), for Unix tools.
+std::string UnixPath(const std::wstring& path);
+// Runs a Unix command line through /bin/sh and returns what it printed.
+std::string RunUnix(const std::string& commandLine);
 // The text of a message box.
 std::wstring MessageBoxText(HWND box);
 // Presses a button of a dialog or message box as a click would.

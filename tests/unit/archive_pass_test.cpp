@@ -126,11 +126,17 @@ TEST_F(ArchivePass, ReadErrorsAreNegatedAndMapped) {
     }
 }
 
-TEST_F(ArchivePass, AnOutputErrorThatStopsTheDecodingGivesMinus1235) {
+TEST_F(ArchivePass, AnOutputErrorThatStopsTheDecodingGivesTheFilesOwnCode) {
+    // Not a broken setup file: the destination is at fault, and its code says how.
     Recorder recorder;
     recorder.outputFolder = dir / "missing";
-    EXPECT_EQ(Pass(Write("Setup.exe", MakeSetup(Product().Stream())), &recorder), -1235);
+    EXPECT_EQ(Pass(Write("Setup.exe", MakeSetup(Product().Stream())), &recorder), 3);
     EXPECT_EQ(recorder.calls.size(), 1u);
+    PlatformFailNth(FAULT_WRITE, 1, 112);
+    recorder = Recorder();
+    recorder.outputFolder = dir / "out";
+    fs::create_directories(recorder.outputFolder);
+    EXPECT_EQ(Pass(dir / "Setup.exe", &recorder), 112);
 }
 
 TEST_F(ArchivePass, AnOutputErrorNoticedAfterTheLastEntryGivesItsCode) {

@@ -249,7 +249,7 @@ TEST_F(LanguageListTest, ColumnTableGivesWidthsAlignmentsAndEmptyHeaders) {
     const ListColumn columns[] = {
         {STRING_OK, 60, 0},
         {STRING_LANGUAGE_COLUMN, -5, 2},
-        {STRING_CANCEL, 50, 0x101},
+        {STRING_CANCEL, 50, 0x801},
         {STRING_TITLE, 0, 0},
         {0, 0, 0},
         {STRING_INSTALLED, 70, 0},
@@ -269,7 +269,7 @@ TEST_F(LanguageListTest, ColumnTableGivesWidthsAlignmentsAndEmptyHeaders) {
         wchar_t text[64];
         LVCOLUMNW column = ColumnAt(i, text, 64);
         EXPECT_EQ(column.cx, expected[i].width);
-        EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, expected[i].alignment);
+        EXPECT_EQ(column.fmt, expected[i].alignment);
         EXPECT_STREQ(text, L"");
     }
 }

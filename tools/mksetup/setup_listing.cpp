@@ -81,7 +81,6 @@ std::string DescribePassResult(const SetupListing& listing) {
             if (listing.payloadOffset == 0) return "no payload: no signature at or after offset 89999 (-1)";
             if (!listing.headerParsed) return "no archive header in the payload (-1)";
             return "checksum mismatch: the payload is damaged or cut short (-1)";
-        case -1235: return "an output file could not be written (-1235)";
         case -38: return "the file ends within the payload's stream header (-38)";
         case -13: return "corrupt LZMA data (-13)";
         case -50: return "LZMA properties not supported (-50)";

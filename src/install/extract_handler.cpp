@@ -1,0 +1,89 @@
+#include "install/extract_handler.h"
+
+#include "core/installer_state.h"
+#include "support/bounded_text.h"
+
+namespace {
+
+WideChar Upper(WideChar c) { return c >= 'a' && c <= 'z' ? static_cast<WideChar>(c - 'a' + 'A') : c; }
+
+bool SameIgnoringCase(const WideChar* a, const WideChar* b) {
+    for (; *a && Upper(*a) == Upper(*b); ++a, ++b) {
+    }
+    return Upper(*a) == Upper(*b);
+}
+
+bool EqualsAsciiIgnoringCase(const WideChar* text, const char* word) {
+    for (; *word; ++text, ++word)
+        if (Upper(*text) != Upper(static_cast<WideChar>(*word))) return false;
+    return *text == 0;
+}
+
+int IndexOf(const WideChar* text, WideChar c) {
+    for (int i = 0; text[i]; ++i)
+        if (text[i] == c) return i;
+    return -1;
+}
+
+// Drops entries outside the platform folder; returns the relative name (the
+// text after the first backslash), or null when the entry is dropped.
+const WideChar* PassPlatformFolder(const InstallContext* context, const WideChar* path) {
+    int backslash = IndexOf(path, '\\');
+    if (backslash < 0) return path;
+    WideChar folder[1024];
+    CopyBounded(path, folder, 1024);
+    StripLastComponent(folder);
+    if (context->platformFolder[0] && !SameIgnoringCase(folder, context->platformFolder)) return nullptr;
+    return path + backslash + 1;
+}
+
+// Whether a language file of an unchecked language: Base_XX.ext, where only
+// the underscore's position after the base's length counts.
+bool IsUncheckedLanguageFile(const InstallContext* context, const WideChar* relative) {
+    int base = WideLength(gInstallerState->languageFileBase);
+    if (WideLength(relative) <= base || relative[base] != '_') return false;
+    WideChar codeText[8];
+    int n = 0;
+    for (const WideChar* c = relative + base + 1; *c && *c != '.'; ++c) {
+        if (n == 5) return false;  // five or more characters: no language code
+        codeText[n++] = Upper(*c);
+    }
+    if (n >= 5) return false;
+    codeText[n] = 0;
+    char narrow[4];
+    ToNarrow(codeText, narrow, sizeof narrow);
+    LanguageCode code = 0;
+    for (int i = 0; i < n && i < 4; ++i) code |= static_cast<LanguageCode>(static_cast<uint8_t>(narrow[i])) << (8 * i);
+    return context->view->LanguageCheck(context->dialog, code) == 0;
+}
+
+void NoteProgram(InstallContext* context, const WideChar* fileName) {
+    if (EqualsAsciiIgnoringCase(fileName, "UnInst.exe")) {
+        CopyBounded(fileName, context->uninstaller, 32);
+        return;
+    }
+    int length = WideLength(fileName);
+    if (context->mainProgram[0] || length <= 4 || Upper(fileName[0]) != 'N') return;
+    if (!EqualsAsciiIgnoringCase(fileName + length - 4, ".EXE")) return;
+    CopyBounded(fileName, context->mainProgram, 32);
+}
+
+}  // namespace
+
+int32_t OnExtractEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t, void* userData) {
+    if (preview) return 0;
+    InstallContext* context = static_cast<InstallContext*>(userData);
+    const WideChar* relative = PassPlatformFolder(context, pathBuffer);
+    if (!relative || IsUncheckedLanguageFile(context, relative)) {
+        pathBuffer[0] = 0;
+        return 0;
+    }
+    WideChar destination[1024];
+    SetBounded(context->destinationFolder, destination, 1024);
+    AppendPathComponent(pathBuffer + FileNameOffset(pathBuffer), destination, 1024);
+    NoteProgram(context, pathBuffer + FileNameOffset(pathBuffer));
+    if (FileOrFolderExists(destination)) DeleteFileAt(destination);
+    CopyBounded(destination, pathBuffer, 1024);
+    context->view->ShowStatus(context->dialog, pathBuffer);
+    return 1;
+}

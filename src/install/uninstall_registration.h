@@ -1,0 +1,8 @@
+// The product's entry in the system's list of installed programs.
+#pragma once
+
+// Writes DisplayName, UninstallString, DisplayIcon, Publisher and
+// URLInfoAbout under the machine-wide uninstall key, in a key named after
+// the product. Without a product name nothing is written: the key would be
+// the shared uninstall key itself.
+void RegisterUninstall(const wchar_t* uninstallerPath, const wchar_t* mainProgramPath);
