@@ -1,6 +1,7 @@
-// Runs a setup file the way a person would on a machine without one: waits
-// for the dialog, takes its picture, and closes it with Cancel.
-// usage: demo_driver SETUP SCREENSHOT_FOLDER
+// Runs a setup file the way a person would, on a machine without one: waits
+// for the dialog and takes its picture, then presses OK and answers the
+// message (with --install) or presses Cancel.
+// usage: demo_driver SETUP SCREENSHOT_FOLDER [--install]
 #include <stdio.h>
 #include <windows.h>
 
@@ -20,8 +21,9 @@ void Print(const std::wstring& text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        fputs("usage: demo_driver SETUP SCREENSHOT_FOLDER\n", stderr);
+    bool install = argc == 4 && lstrcmpW(argv[3], L"--install") == 0;
+    if (argc != 3 && !install) {
+        fputs("usage: demo_driver SETUP SCREENSHOT_FOLDER [--install]\n", stderr);
         return 2;
     }
     std::wstring folder = argv[2];
@@ -41,7 +43,20 @@ int wmain(int argc, wchar_t** argv) {
     for (const ListItem& item : ListItems(dialog, 1010, run.processId()))
         Print(std::wstring(L"  language: [") + (item.checked ? L"x" : L" ") + L"] " + item.text + L"\n");
     SaveScreenshot(dialog, folder + L"\\dialog.bmp");
-    Press(dialog, 2);
+    if (install) {
+        Press(dialog, 99);
+        HWND box = run.WaitForMessageBox(120000);
+        if (!box) {
+            fputs("demo_driver: no message after OK\n", stderr);
+            return 1;
+        }
+        Sleep(300);
+        Print(L"Message \"" + WindowText(box) + L"\": " + MessageBoxText(box) + L"\n");
+        SaveScreenshot(box, folder + L"\\message.bmp");
+        Press(box, IDOK);
+    } else {
+        Press(dialog, 2);
+    }
     long code = run.WaitForExit();
     printf("Setup ended with exit code %ld\n", code);
     return code == 0 ? 0 : 1;
