@@ -18,10 +18,23 @@ void InitInstaller(HINSTANCE instance) {
     gInstallerState->setupPath[PATH_CAPACITY - 1] = 0;
 }
 
+namespace {
+
+// A setup runs elevated from a downloads folder: DLLs must come from the
+// system folder only, never from beside the setup. Systems that predate the
+// call (Vista, 7 without its update) at least lose the current folder.
+void RestrictDllSearch() {
+    typedef BOOL(WINAPI * SetDirectories)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    SetDirectories restrict = reinterpret_cast<SetDirectories>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    // A setup runs elevated from a downloads folder: before anything else,
-    // DLLs load from the system folder only, never from beside the setup.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    RestrictDllSearch();
     void* state = AllocZeroed(sizeof(InstallerState));
     if (!state) return 0;
     gInstallerState = static_cast<InstallerState*>(state);
