@@ -13,6 +13,12 @@ constexpr LanguageCode LANGUAGE_US = 0x5355;
 constexpr LanguageCode LANGUAGE_DE = 0x4544;
 constexpr LanguageCode LANGUAGE_IT = 0x5449;
 
+// The code's four bytes and a terminator, as the file names carry it ("DE").
+inline void LanguageCodeText(LanguageCode code, char* text) {
+    for (int i = 0; i < 4; ++i) text[i] = static_cast<char>(code >> (8 * i));
+    text[4] = 0;
+}
+
 enum : int {
     STATE_UNCHECKED = 1,  // the list view's check-box state images
     STATE_CHECKED = 2,

@@ -101,8 +101,8 @@ void UncheckMissingLanguages(HWND dialog, const wchar_t* folder) {
     for (int i = 0; i < count; ++i) {
         LanguageCode code = LanguageCodeAt(list, i);
         if (code == LANGUAGE_US || code == LANGUAGE_DE) continue;
-        char letters[5] = {static_cast<char>(code), static_cast<char>(code >> 8), static_cast<char>(code >> 16),
-                           static_cast<char>(code >> 24), 0};
+        char letters[5];
+        LanguageCodeText(code, letters);
         wchar_t path[PATH_CAPACITY];
         LanguageFilePath(folder, letters, path, PATH_CAPACITY);
         if (PathExists(path) != 0) SetLanguageChecked(list, i, false);

@@ -42,8 +42,8 @@ void DeleteUncheckedLanguages(HWND dialog, const wchar_t* folder) {
     for (int i = 0; i < count; ++i) {
         LanguageCode code = LanguageCodeAt(list, i);
         if (IsLanguageChecked(list, i) || code == LANGUAGE_US) continue;
-        char letters[5] = {static_cast<char>(code), static_cast<char>(code >> 8), static_cast<char>(code >> 16),
-                           static_cast<char>(code >> 24), 0};
+        char letters[5];
+        LanguageCodeText(code, letters);
         DeleteLanguageFiles(folder, letters);
     }
 }

@@ -16,19 +16,9 @@
 
 #include "text_encoding.h"
 
-WideString Wide(const fs::path& path) {
-#ifdef _WIN32
-    return path.wstring();
-#else
-    return path.u16string();
-#endif
-}
+WideString Wide(const fs::path& path) { return WidePath(path); }
 
-std::string Utf8(const WideChar* text) {
-    std::u16string units;
-    for (; *text; ++text) units += static_cast<char16_t>(*text);
-    return Utf16ToUtf8(units);
-}
+std::string Utf8(const WideChar* text) { return WideToUtf8(text); }
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};

@@ -10,29 +10,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using WidePath = std::basic_string<WideChar>;
-
-WidePath ToWidePath(const fs::path& path) {
-#ifdef _WIN32
-    return path.wstring();
-#else
-    return path.u16string();
-#endif
-}
-
-std::string WideToUtf8(const WideChar* text) {
-    std::u16string units;
-    for (; *text; ++text) units += static_cast<char16_t>(*text);
-    return Utf16ToUtf8(units);
-}
-
 int32_t RecordEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t size, void* userData) {
     if (preview) return 0;
     static_cast<SetupListing*>(userData)->entries.push_back(ListedEntry{size, WideToUtf8(pathBuffer)});
     return 0;
 }
 
-void ReadContainer(const WidePath& path, SetupListing* listing) {
+void ReadContainer(const std::basic_string<WideChar>& path, SetupListing* listing) {
     FileHandle file = FileOpenRead(path.c_str());
     if (file == NO_FILE) return;
     uint32_t size = FileSize32(file);
@@ -54,7 +38,7 @@ void ReadContainer(const WidePath& path, SetupListing* listing) {
 
 SetupListing ReadSetupListing(const fs::path& setup) {
     SetupListing listing;
-    WidePath path = ToWidePath(setup);
+    std::basic_string<WideChar> path = WidePath(setup);
     ReadContainer(path, &listing);
     std::unique_ptr<ArchiveReader> reader(new ArchiveReader());
     listing.result = RunArchivePassOn(reader.get(), path.c_str(), RecordEntry, &listing);

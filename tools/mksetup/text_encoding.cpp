@@ -65,3 +65,17 @@ std::string Utf16ToUtf8(const std::u16string& text) {
     }
     return out;
 }
+
+std::basic_string<WideChar> WidePath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return path.u16string();
+#endif
+}
+
+std::string WideToUtf8(const WideChar* text) {
+    std::u16string units;
+    for (; *text; ++text) units += static_cast<char16_t>(*text);
+    return Utf16ToUtf8(units);
+}
