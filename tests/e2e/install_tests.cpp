@@ -276,4 +276,36 @@ TEST_F(Install, AnUnwritableDestinationShowsTheSystemErrorAndOkCanBePressedAgain
     EXPECT_EQ(ReadText(destination_ / "NTool.exe"), "64-bit program");
 }
 
+TEST_F(Install, QuickLaunchOnlyWhereTheSystemStillHasIt) {
+    fs::path quickLaunch = fs::path(SpecialFolder(CSIDL_APPDATA)) / "Microsoft" / "Internet Explorer" / "Quick Launch";
+    fs::create_directories(quickLaunch);
+    {
+        SetupRun run(Pack(Package(), "NI9", "NTool.exe").wstring());
+        HWND dialog = Open(run);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(IsShown(dialog, 1043));
+        EXPECT_TRUE(IsChecked(dialog, 1043));
+        InstallAndConfirm(run, dialog);
+        std::string target = Narrow(destination_.wstring());
+        EXPECT_EQ(ShortcutInfo(quickLaunch / "Norvalent Tool.lnk"), target + "\\NTool.exe | " + target);
+    }
+    // A system that pins to the taskbar instead gets no Quick Launch shortcut.
+    fs::create_directories(quickLaunch / "User Pinned" / "TaskBar");
+    {
+        SetupRun run(Pack(Package(), "NI9", "NTool.exe").wstring());
+        HWND dialog = run.WaitForDialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_FALSE(IsShown(dialog, 1043));
+        Press(dialog, 2);
+        EXPECT_EQ(run.WaitForExit(), 0);
+    }
+    std::error_code ec;
+    fs::remove_all(quickLaunch.parent_path(), ec);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvalent", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"NI9");
+        RegCloseKey(key);
+    }
+}
+
 }  // namespace
