@@ -157,11 +157,11 @@ void BrowseForDestination(HWND dialog, int editId) {
         desktop->Release();
     }
     LPITEMIDLIST chosen = SHBrowseForFolderW(&browse);
-    if (chosen) {
-        if (SHGetPathFromIDListW(chosen, path)) SetDlgItemTextW(dialog, editId, path);
-        CoTaskMemFree(chosen);
-    }
+    if (chosen && SHGetPathFromIDListW(chosen, path)) SetDlgItemTextW(dialog, editId, path);
+    // Item lists go back to the shell's allocator, whichever way they came.
+    if (!allocator && FAILED(SHGetMalloc(&allocator))) allocator = nullptr;
     if (allocator) {
+        if (chosen) allocator->Free(chosen);
         if (start) allocator->Free(start);
         allocator->Release();
     }
