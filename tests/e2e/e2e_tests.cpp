@@ -132,6 +132,29 @@ TEST_F(EndToEnd, ArgumentsChangeNothing) {
     EXPECT_EQ(run.WaitForExit(), 0);
 }
 
+TEST_F(EndToEnd, TheFolderBrowserStartsAtTheTypedFolderOrItsParent) {
+    fs::path setup = MakeProduct("NT8");
+    fs::path existing = work_ / "BrowseHere";
+    fs::create_directories(existing);
+    SetupRun run(setup.wstring());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    SetControlText(dialog, 1032, (existing / "New").wstring());
+    Press(dialog, 1033);
+    HWND browser = run.WaitForOtherDialog(10000);
+    ASSERT_NE(browser, nullptr) << "the folder browser did not open";
+    HWND tree = FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
+    ASSERT_NE(tree, nullptr);
+    for (int waited = 0; waited < 5000 && SelectedTreeItem(tree, run.processId()) != L"BrowseHere"; waited += 100)
+        Sleep(100);
+    EXPECT_EQ(SelectedTreeItem(tree, run.processId()), L"BrowseHere");
+    Press(browser, IDOK);
+    for (int waited = 0; waited < 5000 && IsWindow(browser); waited += 100) Sleep(100);
+    EXPECT_EQ(ControlText(dialog, 1032), existing.wstring()) << "the chosen folder goes into the edit";
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
 class RememberedFolder : public EndToEnd {
 protected:
     void Remember(const wchar_t* code, const std::wstring& folder) {

@@ -60,13 +60,13 @@ HWND SetupRun::WaitForDialog(DWORD milliseconds) {
     return dialog_;
 }
 
-HWND SetupRun::WaitForMessageBox(DWORD milliseconds) {
+HWND SetupRun::WaitForOtherDialog(DWORD milliseconds, bool messageBox) {
     if (!process_) return nullptr;
-    // A message box is a dialog too; the setup dialog is the one to skip,
-    // and without a setup dialog (a scan that failed early) any will do.
+    // The setup dialog is the one to skip; without one (a scan that failed
+    // early) any will do. A message box has its text in control 0xFFFF.
     for (DWORD waited = 0; waited < milliseconds; waited += 50) {
         HWND box = WaitForWindow(processId_, dialog_, process_, 50);
-        if (box && (!dialog_ || box != dialog_) && GetDlgItem(box, 0xFFFF)) return box;
+        if (box && box != dialog_ && (!messageBox || GetDlgItem(box, 0xFFFF))) return box;
         if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return nullptr;
         Sleep(50);
     }
@@ -232,4 +232,28 @@ std::string RunUnix(const std::string& commandLine) {
     if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
     DeleteFileW(file);
     return result;
+}
+
+std::wstring SelectedTreeItem(HWND tree, DWORD processId) {
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!item || !process) return L"";
+    struct Remote {
+        TVITEMW item;
+        wchar_t text[260];
+    };
+    Remote* remote = static_cast<Remote*>(VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+    Remote local = {};
+    if (remote) {
+        local.item.mask = TVIF_TEXT;
+        local.item.hItem = item;
+        local.item.pszText = remote->text;
+        local.item.cchTextMax = 260;
+        WriteProcessMemory(process, remote, &local, sizeof local, nullptr);
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote->item));
+        ReadProcessMemory(process, remote, &local, sizeof local, nullptr);
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return local.text;
 }

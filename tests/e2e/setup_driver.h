@@ -25,7 +25,9 @@ public:
     HWND WaitForDialog(DWORD milliseconds = 20000);
     // A top-level window of the process other than the setup dialog (a
     // message box), once it appears.
-    HWND WaitForMessageBox(DWORD milliseconds = 20000);
+    HWND WaitForMessageBox(DWORD milliseconds = 20000) { return WaitForOtherDialog(milliseconds, true); }
+    // Any other dialog of the process, such as the folder browser.
+    HWND WaitForOtherDialog(DWORD milliseconds, bool messageBox = false);
     // Waits for the process to end; its exit code, or -1 when it did not end.
     long WaitForExit(DWORD milliseconds = 20000);
     DWORD processId() const { return processId_; }
@@ -50,6 +52,8 @@ void SetChecked(HWND dialog, int id, bool checked);
 std::string UnixPath(const std::wstring& path);
 // Runs a Unix command line through /bin/sh and returns what it printed.
 std::string RunUnix(const std::string& commandLine);
+// The text of the selected item of a tree view in the other process.
+std::wstring SelectedTreeItem(HWND tree, DWORD processId);
 // The text of a message box.
 std::wstring MessageBoxText(HWND box);
 // Presses a button of a dialog or message box as a click would.
