@@ -46,3 +46,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     gInstallerState = nullptr;
     return 0;
 }
+
+// The process starts here, without the C runtime's start-up code, which the
+// installer does not need: no arguments, no static constructors, exit code 0.
+extern "C" void SetupEntry() {
+    ExitProcess(static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWDEFAULT)));
+}
