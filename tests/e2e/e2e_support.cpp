@@ -40,6 +40,10 @@ std::string ReadText(const fs::path& path) {
 }
 
 void EndToEnd::SetUp() {
+    // A run meant for another language must really be in it, or it would
+    // pass in English without anyone noticing.
+    std::wstring wanted = Environment(L"WINE_LC_ALL");
+    ASSERT_TRUE(wanted.empty() || wanted == Environment(L"LC_ALL")) << "LC_ALL did not reach the Windows side";
     stub_ = Environment(L"SETUP_STUB");
     ASSERT_FALSE(stub_.empty()) << "SETUP_STUB names the setup.exe to test";
     work_ = fs::temp_directory_path() / ("setup-e2e-" + std::to_string(GetCurrentProcessId()) + "-" +
