@@ -182,7 +182,8 @@ int List(const std::vector<std::string>& args, bool verbose) {
     SetupListing listing = ReadSetupListing(std::filesystem::u8path(args[0]));
     if (!verbose) {
         if (listing.result == 0) {
-            printf("%s: ok, %zu entries\n", args[0].c_str(), listing.entries.size());
+            size_t count = listing.entries.size();
+            printf("%s: ok, %zu %s\n", args[0].c_str(), count, count == 1 ? "entry" : "entries");
             return 0;
         }
         return Fail(args[0] + ": " + DescribePassResult(listing));
