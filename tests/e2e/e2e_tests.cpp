@@ -155,6 +155,53 @@ TEST_F(EndToEnd, TheFolderBrowserStartsAtTheTypedFolderOrItsParent) {
     EXPECT_EQ(run.WaitForExit(), 0);
 }
 
+// The popup menu window of a process, once it shows.
+HWND WaitForMenu(DWORD processId, DWORD milliseconds) {
+    for (DWORD waited = 0; waited < milliseconds; waited += 50) {
+        for (HWND menu = FindWindowW(L"#32768", nullptr); menu; menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(menu, &owner);
+            if (owner == processId && IsWindowVisible(menu)) return menu;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+TEST_F(EndToEnd, TheLanguageListsMenuAndItsCommands) {
+    fs::path setup = MakeProduct("NT9");
+    SetupRun run(setup.wstring());
+    HWND dialog = run.WaitForDialog();
+    ASSERT_NE(dialog, nullptr);
+    HWND list = GetDlgItem(dialog, 1010);
+
+    PostMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 1032)), MAKELPARAM(10, 10));
+    EXPECT_EQ(WaitForMenu(run.processId(), 1500), nullptr) << "no menu for the destination edit";
+    PostMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(10, 10));
+    HWND menu = WaitForMenu(run.processId(), 5000);
+    ASSERT_NE(menu, nullptr) << "the language list's menu did not show";
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    for (int waited = 0; waited < 5000 && IsWindowVisible(menu); waited += 50) Sleep(50);
+
+    auto checks = [&] {
+        std::vector<bool> states;
+        for (const ListItem& item : ListItems(dialog, 1010, run.processId())) states.push_back(item.checked);
+        return states;
+    };
+    size_t count = checks().size();
+    SendMessageW(dialog, WM_COMMAND, 137, 0);  // deselect all
+    EXPECT_EQ(checks(), std::vector<bool>(count, false));
+    SetListItemChecked(dialog, 1010, run.processId(), 0, true);
+    SendMessageW(dialog, WM_COMMAND, 138, 0);  // invert
+    std::vector<bool> inverted(count, true);
+    inverted[0] = false;
+    EXPECT_EQ(checks(), inverted);
+    SendMessageW(dialog, WM_COMMAND, 136, 0);  // select all
+    EXPECT_EQ(checks(), std::vector<bool>(count, true));
+    Press(dialog, 2);
+    EXPECT_EQ(run.WaitForExit(), 0);
+}
+
 class RememberedFolder : public EndToEnd {
 protected:
     void Remember(const wchar_t* code, const std::wstring& folder) {
