@@ -24,11 +24,8 @@ typedef char16_t WideChar;
 
 // Windows error codes that the core produces or tests for.
 enum : int32_t {
-    ERROR_CODE_FILE_NOT_FOUND = 2,
-    ERROR_CODE_PATH_NOT_FOUND = 3,
     ERROR_CODE_ACCESS_DENIED = 5,
     ERROR_CODE_NOT_ENOUGH_MEMORY = 8,
-    ERROR_CODE_DISK_FULL = 112,
 };
 
 // An open file. Under Windows a HANDLE; under POSIX a descriptor.

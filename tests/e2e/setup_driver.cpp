@@ -32,6 +32,47 @@ HWND WaitForWindow(DWORD processId, HWND skip, HANDLE process, DWORD millisecond
     return nullptr;
 }
 
+// A control of another process reads and writes only that process's memory:
+// a block is lent there, the message gets the address of one of its fields,
+// and the block is copied back afterwards.
+template <typename Block>
+class RemoteBlock {
+public:
+    explicit RemoteBlock(DWORD processId)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId)) {
+        if (process_)
+            block_ = static_cast<Block*>(VirtualAllocEx(process_, nullptr, sizeof(Block), MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteBlock() {
+        if (block_) VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    bool ok() const { return block_ != nullptr; }
+    // The block's address in the other process, for pointers inside it.
+    Block* there() const { return block_; }
+    LRESULT Send(HWND window, UINT message, WPARAM wParam, Block* local, const void* field) {
+        WriteProcessMemory(process_, block_, local, sizeof(Block), nullptr);
+        size_t offset = static_cast<const char*>(field) - reinterpret_cast<const char*>(local);
+        LRESULT result = SendMessageW(window, message, wParam, reinterpret_cast<LPARAM>(reinterpret_cast<char*>(block_) + offset));
+        ReadProcessMemory(process_, block_, local, sizeof(Block), nullptr);
+        return result;
+    }
+
+private:
+    HANDLE process_;
+    Block* block_ = nullptr;
+};
+
+struct ListItemBlock {
+    LVITEMW item;
+    wchar_t text[256];
+};
+
+struct TreeItemBlock {
+    TVITEMW item;
+    wchar_t text[260];
+};
+
 }  // namespace
 
 SetupRun::SetupRun(const std::wstring& program, const std::wstring& arguments) {
@@ -95,30 +136,20 @@ bool IsShown(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id
 std::vector<ListItem> ListItems(HWND dialog, int id, DWORD processId) {
     std::vector<ListItem> items;
     HWND list = GetDlgItem(dialog, id);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (!list || !process) return items;
-    // The list view writes into the other process's memory: lend it a block.
-    struct Remote {
-        LVITEMW item;
-        wchar_t text[256];
-    };
-    Remote* remote = static_cast<Remote*>(VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
+    RemoteBlock<ListItemBlock> remote(processId);
+    if (!list || !remote.ok()) return items;
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count && remote; ++i) {
-        Remote local = {};
+    for (int i = 0; i < count; ++i) {
+        ListItemBlock local = {};
         local.item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
         local.item.iItem = i;
         local.item.stateMask = LVIS_STATEIMAGEMASK;
-        local.item.pszText = remote->text;
+        local.item.pszText = remote.there()->text;
         local.item.cchTextMax = 256;
-        WriteProcessMemory(process, remote, &local, sizeof local, nullptr);
-        SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote->item));
-        ReadProcessMemory(process, remote, &local, sizeof local, nullptr);
+        remote.Send(list, LVM_GETITEMW, 0, &local, &local.item);
         items.push_back(ListItem{local.text, (local.item.state & LVIS_STATEIMAGEMASK) != INDEXTOSTATEIMAGEMASK(1),
                                  local.item.lParam});
     }
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
     return items;
 }
 
@@ -167,18 +198,12 @@ bool SaveScreenshot(HWND window, const std::wstring& path) {
 
 void SetListItemChecked(HWND dialog, int id, DWORD processId, int index, bool checked) {
     HWND list = GetDlgItem(dialog, id);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
-    if (!list || !process) return;
-    LVITEMW* remote = static_cast<LVITEMW*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMW), MEM_COMMIT, PAGE_READWRITE));
-    if (remote) {
-        LVITEMW item = {};
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote));
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    CloseHandle(process);
+    RemoteBlock<LVITEMW> remote(processId);
+    if (!list || !remote.ok()) return;
+    LVITEMW item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    remote.Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), &item, &item);
 }
 
 void SetControlText(HWND dialog, int id, const std::wstring& text) {
@@ -236,24 +261,13 @@ std::string RunUnix(const std::string& commandLine) {
 
 std::wstring SelectedTreeItem(HWND tree, DWORD processId) {
     HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-    if (!item || !process) return L"";
-    struct Remote {
-        TVITEMW item;
-        wchar_t text[260];
-    };
-    Remote* remote = static_cast<Remote*>(VirtualAllocEx(process, nullptr, sizeof(Remote), MEM_COMMIT, PAGE_READWRITE));
-    Remote local = {};
-    if (remote) {
-        local.item.mask = TVIF_TEXT;
-        local.item.hItem = item;
-        local.item.pszText = remote->text;
-        local.item.cchTextMax = 260;
-        WriteProcessMemory(process, remote, &local, sizeof local, nullptr);
-        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote->item));
-        ReadProcessMemory(process, remote, &local, sizeof local, nullptr);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    CloseHandle(process);
+    RemoteBlock<TreeItemBlock> remote(processId);
+    if (!item || !remote.ok()) return L"";
+    TreeItemBlock local = {};
+    local.item.mask = TVIF_TEXT;
+    local.item.hItem = item;
+    local.item.pszText = remote.there()->text;
+    local.item.cchTextMax = 260;
+    remote.Send(tree, TVM_GETITEMW, 0, &local, &local.item);
     return local.text;
 }

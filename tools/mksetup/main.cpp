@@ -15,6 +15,7 @@
 #endif
 
 #include "pack.h"
+#include "payload/archive_reader.h"
 #include "setup_listing.h"
 
 namespace {
@@ -165,13 +166,10 @@ int Pack(const std::vector<std::string>& args) {
 }
 
 std::string FormatDate(uint32_t value) {
+    int year, month, day;
+    SplitPackageDate(value, &year, &month, &day);
     char text[48];
-    uint32_t d = value % 31, rest = value / 31;
-    if (d == 0) d = 31, rest -= 1;
-    uint32_t m = rest % 12;
-    if (m == 0) m = 12;
-    uint32_t y = (rest - m) / 12 + 2012;
-    snprintf(text, sizeof text, "%04u-%02u-%02u (value %u)", y, m, d, value);
+    snprintf(text, sizeof text, "%04d-%02d-%02d (value %u)", year, month, day, value);
     return text;
 }
 
