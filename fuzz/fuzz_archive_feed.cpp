@@ -24,7 +24,7 @@
 
 #include "fuzz_support.h"
 #include "payload/archive_reader.h"
-#include "support/cp1252.h"
+#include "platform/cp1252.h"
 
 namespace {
 
@@ -140,12 +140,8 @@ Outcome Feed(const Config& config, const uint8_t* stream, size_t size, bool spli
     Outcome outcome;
     std::unique_ptr<ArchiveReader> owned(new ArchiveReader);
     ArchiveReader* reader = owned.get();
-    memset(reader, 0, sizeof *reader);
-    reader->outputFile = NO_FILE;
-    reader->setupFile = NO_FILE;
     Run run{&config, reader, &outcome};
-    reader->handler = RecordingHandler;
-    reader->userData = &run;
+    StartArchiveReader(reader, RecordingHandler, &run);
 
     if (!split || config.lengths.empty()) {
         FeedBlock(stream, size, reader);

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "platform/platform.h"
+#include "support/bounded_text.h"
 
 struct StringTable;
 
@@ -20,7 +21,6 @@ enum : int {
     WINDOW_CLASS_CAPACITY = 32,
     MAIN_PROGRAM_CAPACITY = 32,
     LANGUAGE_FILE_BASE_CAPACITY = 32,
-    PATH_CAPACITY = 1024,
 };
 
 struct InstallerState {

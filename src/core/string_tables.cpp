@@ -1,6 +1,7 @@
 #include "core/string_tables.h"
 
 #include "core/installer_state.h"
+#include "support/ascii.h"
 #include "support/bounded_text.h"
 
 // Non-ASCII letters are in Windows-1252, as the ANSI code page of the systems
@@ -9,78 +10,69 @@ namespace {
 
 const StringTable kEnglish[] = {
     {STRING_ENCODING_NARROW, "US"},
-    {1000, "Setup"},
-    {99, "&OK"},
-    {2, "Cancel"},
-    {1010, "Language"},
-    {1031, "Destination folder"},
-    {1041, "Put entry to Start Menu"},
-    {1042, "Create a Desktop icon"},
-    {1043, "Create a Quick Launch icon"},
-    {2001, "English"},
-    {2002, "German"},
-    {3001, "Broken file, please download again."},
-    {3000, " has been successfully installed."},
-    {136, "Select &all"},
-    {137, "&Deselect all"},
-    {138, "&Invert selection"},
+    {STRING_TITLE, "Setup"},
+    {STRING_OK, "&OK"},
+    {STRING_CANCEL, "Cancel"},
+    {STRING_LANGUAGE_COLUMN, "Language"},
+    {STRING_DESTINATION_LABEL, "Destination folder"},
+    {STRING_PROGRAM_GROUP, "Put entry to Start Menu"},
+    {STRING_DESKTOP_ICON, "Create a Desktop icon"},
+    {STRING_QUICK_LAUNCH_ICON, "Create a Quick Launch icon"},
+    {STRING_LANGUAGE_US, "English"},
+    {STRING_LANGUAGE_DE, "German"},
+    {STRING_BROKEN_FILE, "Broken file, please download again."},
+    {STRING_INSTALLED, " has been successfully installed."},
+    {STRING_SELECT_ALL, "Select &all"},
+    {STRING_DESELECT_ALL, "&Deselect all"},
+    {STRING_INVERT_SELECTION, "&Invert selection"},
     {0, nullptr},
 };
 
 const StringTable kGerman[] = {
     {STRING_ENCODING_NARROW, "DE"},
-    {1000, "Installation"},
-    {99, "&OK"},
-    {2, "Abbruch"},
-    {1010, "Sprache"},
-    {1031, "Zielpfad:"},
-    {1041, "Programmgruppe erstellen"},
-    {1042, "Desktop-Symbol anlegen"},
-    {1043, "Symbol in der Schnellstartleiste anlegen"},
-    {2001, "Englisch"},
-    {2002, "Deutsch"},
-    {3001, "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"},
-    {3000, " wurde erfolgreich installiert."},
-    {136, "Alles &markieren"},
-    {137, "Markierung &aufheben"},
-    {138, "Markierung &umkehren"},
+    {STRING_TITLE, "Installation"},
+    {STRING_OK, "&OK"},
+    {STRING_CANCEL, "Abbruch"},
+    {STRING_LANGUAGE_COLUMN, "Sprache"},
+    {STRING_DESTINATION_LABEL, "Zielpfad:"},
+    {STRING_PROGRAM_GROUP, "Programmgruppe erstellen"},
+    {STRING_DESKTOP_ICON, "Desktop-Symbol anlegen"},
+    {STRING_QUICK_LAUNCH_ICON, "Symbol in der Schnellstartleiste anlegen"},
+    {STRING_LANGUAGE_US, "Englisch"},
+    {STRING_LANGUAGE_DE, "Deutsch"},
+    {STRING_BROKEN_FILE, "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"},
+    {STRING_INSTALLED, " wurde erfolgreich installiert."},
+    {STRING_SELECT_ALL, "Alles &markieren"},
+    {STRING_DESELECT_ALL, "Markierung &aufheben"},
+    {STRING_INVERT_SELECTION, "Markierung &umkehren"},
     {0, nullptr},
 };
 
 const StringTable kItalian[] = {
     {STRING_ENCODING_NARROW, "IT"},
-    {1000, "Installazione"},
-    {99, "&OK"},
-    {2, "Annulla"},
-    {1010, "Lingua"},
-    {1031, "Destinazione"},
-    {1041, "Aggiungi collegamento nel menu Programmi"},
-    {1042, "Aggiungi collegamento sul desktop"},
-    {1043, "Aggiungi collegamento sulla barra di Avvio veloce"},
-    {2001, "English"},
-    {2002, "German"},
-    {3001, "File danneggiato, esegui di nuovo il download."},
-    {3000, " \xE8 stato installato correttamente."},
-    {136, "Seleziona tutto"},
-    {137, "Deseleziona tutto"},
-    {138, "Inverti selezione"},
+    {STRING_TITLE, "Installazione"},
+    {STRING_OK, "&OK"},
+    {STRING_CANCEL, "Annulla"},
+    {STRING_LANGUAGE_COLUMN, "Lingua"},
+    {STRING_DESTINATION_LABEL, "Destinazione"},
+    {STRING_PROGRAM_GROUP, "Aggiungi collegamento nel menu Programmi"},
+    {STRING_DESKTOP_ICON, "Aggiungi collegamento sul desktop"},
+    {STRING_QUICK_LAUNCH_ICON, "Aggiungi collegamento sulla barra di Avvio veloce"},
+    {STRING_LANGUAGE_US, "English"},
+    {STRING_LANGUAGE_DE, "German"},
+    {STRING_BROKEN_FILE, "File danneggiato, esegui di nuovo il download."},
+    {STRING_INSTALLED, " \xE8 stato installato correttamente."},
+    {STRING_SELECT_ALL, "Seleziona tutto"},
+    {STRING_DESELECT_ALL, "Deseleziona tutto"},
+    {STRING_INVERT_SELECTION, "Inverti selezione"},
     {0, nullptr},
 };
-
-bool SameCodeIgnoringCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
-        char y = *b >= 'a' && *b <= 'z' ? static_cast<char>(*b - 32) : *b;
-        if (x != y) return false;
-        if (x == 0) return true;
-    }
-}
 
 }  // namespace
 
 const StringTable* const STRING_TABLES[] = {kEnglish, kGerman, kItalian, nullptr};
 
-const int16_t DIALOG_TEXT_IDS[] = {1000, 99, 2, 1031, 1041, 1042, 1043, 0};
+const int16_t DIALOG_TEXT_IDS[] = {STRING_TITLE, 99, 2, 1031, 1041, 1042, 1043, 0};
 
 void LanguageCodeForLangId(uint16_t langId, char* code) {
     const char* chosen = "US";
@@ -100,7 +92,7 @@ void SelectUiLanguage() {
     state->strings = STRING_TABLES[0];
     if (state->uiLanguage[0] == 0) DetectSystemLanguage(state->uiLanguage);
     for (int i = 0; STRING_TABLES[i]; ++i) {
-        if (SameCodeIgnoringCase(static_cast<const char*>(STRING_TABLES[i]->text), state->uiLanguage)) {
+        if (EqualsIgnoringCase(static_cast<const char*>(STRING_TABLES[i]->text), state->uiLanguage)) {
             state->strings = STRING_TABLES[i];
             return;
         }

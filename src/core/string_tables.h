@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "core/control_ids.h"
 #include "platform/platform.h"
 
 // One entry of a table. The first entry is the header: its id is the
@@ -25,22 +26,23 @@ extern const StringTable* const STRING_TABLES[];
 // The title id, then the ids of the controls whose texts the dialog applies, then 0.
 extern const int16_t DIALOG_TEXT_IDS[];
 
+// A control's text has the control's id; the rest have ids of their own.
 enum : int16_t {
-    STRING_TITLE = 1000,
-    STRING_OK = 99,
-    STRING_CANCEL = 2,
-    STRING_LANGUAGE_COLUMN = 1010,
-    STRING_DESTINATION_LABEL = 1031,
-    STRING_PROGRAM_GROUP = 1041,
-    STRING_DESKTOP_ICON = 1042,
-    STRING_QUICK_LAUNCH_ICON = 1043,
+    STRING_TITLE = SETUP_DIALOG_ID,
+    STRING_OK = ID_OK_BUTTON,
+    STRING_CANCEL = ID_CANCEL_BUTTON,
+    STRING_LANGUAGE_COLUMN = ID_LANGUAGE_LIST,
+    STRING_DESTINATION_LABEL = ID_DESTINATION_LABEL,
+    STRING_PROGRAM_GROUP = ID_PROGRAM_GROUP_BOX,
+    STRING_DESKTOP_ICON = ID_DESKTOP_BOX,
+    STRING_QUICK_LAUNCH_ICON = ID_QUICK_LAUNCH_BOX,
+    STRING_SELECT_ALL = ID_SELECT_ALL,
+    STRING_DESELECT_ALL = ID_DESELECT_ALL,
+    STRING_INVERT_SELECTION = ID_INVERT_SELECTION,
     STRING_LANGUAGE_US = 2001,
     STRING_LANGUAGE_DE = 2002,
-    STRING_BROKEN_FILE = 3001,
     STRING_INSTALLED = 3000,
-    STRING_SELECT_ALL = 136,
-    STRING_DESELECT_ALL = 137,
-    STRING_INVERT_SELECTION = 138,
+    STRING_BROKEN_FILE = 3001,
 };
 
 // Writes "DE", "IT" or "US" and a terminator for a Windows language id.

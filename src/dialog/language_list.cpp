@@ -149,3 +149,14 @@ void InsertListColumns(HWND list, const ListColumn* columns) {
 void SetListColumnTexts(HWND list, const ListColumn* columns) {
     for (int i = 0; columns[i].textId != 0; ++i) SetColumnText(list, i, columns[i].textId);
 }
+
+LanguageChoice* ReadLanguageChoices(HWND list, int* count) {
+    *count = 0;
+    int items = list ? LanguageCount(list) : 0;
+    if (items <= 0) return nullptr;
+    LanguageChoice* choices = static_cast<LanguageChoice*>(MemAlloc(sizeof(LanguageChoice) * static_cast<size_t>(items)));
+    if (!choices) return nullptr;
+    for (int i = 0; i < items; ++i) choices[i] = LanguageChoice{LanguageCodeAt(list, i), IsLanguageChecked(list, i)};
+    *count = items;
+    return choices;
+}

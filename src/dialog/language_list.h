@@ -6,18 +6,8 @@
 #include <windows.h>
 #include <stdint.h>
 
-// Two letters packed into 32 bits, the first in the low byte: "US" = 0x5355.
-typedef uint32_t LanguageCode;
-
-constexpr LanguageCode LANGUAGE_US = 0x5355;
-constexpr LanguageCode LANGUAGE_DE = 0x4544;
-constexpr LanguageCode LANGUAGE_IT = 0x5449;
-
-// The code's four bytes and a terminator, as the file names carry it ("DE").
-inline void LanguageCodeText(LanguageCode code, char* text) {
-    for (int i = 0; i < 4; ++i) text[i] = static_cast<char>(code >> (8 * i));
-    text[4] = 0;
-}
+#include "passes/extract_handler.h"
+#include "support/language_code.h"
 
 enum : int {
     STATE_UNCHECKED = 1,  // the list view's check-box state images
@@ -48,3 +38,6 @@ void InvertLanguageChecks(HWND list);
 void AddDefaultLanguages(HWND list);
 void InsertListColumns(HWND list, const ListColumn* columns);
 void SetListColumnTexts(HWND list, const ListColumn* columns);
+// Every item's code and check, in list order, in a block of MemAlloc that the
+// caller frees; null with *count 0 for a missing or empty list.
+LanguageChoice* ReadLanguageChoices(HWND list, int* count);

@@ -3,18 +3,19 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "core/installer_pass.h"
 #include "core/installer_state.h"
 #include "core/string_tables.h"
+#include "core/table_messages.h"
+#include "dialog/destination_presets.h"
 #include "dialog/language_list.h"
-#include "dialog/scan_handler.h"
-#include "install/destination.h"
 #include "install/install_action.h"
 #include "install/instance_shutdown.h"
-#include "payload/archive_pass.h"
+#include "passes/scan_handler.h"
 #include "support/bounded_text.h"
 #include "support/files_messages.h"
 
-const short LANGUAGE_MENU_IDS[] = {136, 137, 138, 0};
+const short LANGUAGE_MENU_IDS[] = {ID_SELECT_ALL, ID_DESELECT_ALL, ID_INVERT_SELECTION, 0};
 
 namespace {
 
@@ -66,16 +67,22 @@ int32_t RunScanPass(HWND dialog) {
     return RunArchivePass(gInstallerState->setupPath, OnScanEntry, &view);
 }
 
+void OnOk(HWND dialog) {
+    int count = 0;
+    LanguageChoice* languages = ReadLanguageChoices(GetDlgItem(dialog, ID_LANGUAGE_LIST), &count);
+    int result = RunInstall(dialog, languages, count);
+    MemFree(languages);
+    if (result == 0) PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
 void OnCommand(HWND dialog, int id) {
     HWND list = GetDlgItem(dialog, ID_LANGUAGE_LIST);
     switch (id) {
-        case ID_OK_BUTTON:
-            if (RunInstall(dialog) == 0) PostMessageW(dialog, WM_CLOSE, 0, 0);
-            break;
+        case ID_OK_BUTTON: OnOk(dialog); break;
         case ID_CANCEL_BUTTON: PostMessageW(dialog, WM_CLOSE, 0, 0); break;
-        case 136: CheckAllLanguages(list); break;
-        case 137: UncheckAllLanguages(list); break;
-        case 138: InvertLanguageChecks(list); break;
+        case ID_SELECT_ALL: CheckAllLanguages(list); break;
+        case ID_DESELECT_ALL: UncheckAllLanguages(list); break;
+        case ID_INVERT_SELECTION: InvertLanguageChecks(list); break;
         case ID_BROWSE_BUTTON: BrowseForDestination(dialog, ID_DESTINATION_EDIT); break;
     }
 }

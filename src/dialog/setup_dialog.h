@@ -4,21 +4,7 @@
 
 #include <windows.h>
 
-enum : int {
-    SETUP_DIALOG_ID = 1000,
-    ID_OK_BUTTON = 99,
-    ID_CANCEL_BUTTON = 2,
-    ID_PRODUCT_LABEL = 1001,
-    ID_PLATFORM_LABEL = 1002,
-    ID_LANGUAGE_LIST = 1010,
-    ID_DESTINATION_LABEL = 1031,
-    ID_DESTINATION_EDIT = 1032,
-    ID_BROWSE_BUTTON = 1033,
-    ID_PROGRAM_GROUP_BOX = 1041,
-    ID_DESKTOP_BOX = 1042,
-    ID_QUICK_LAUNCH_BOX = 1043,
-    ID_STATUS_LINE = 1047,
-};
+#include "core/control_ids.h"
 
 extern const short LANGUAGE_MENU_IDS[];
 

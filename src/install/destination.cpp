@@ -1,8 +1,6 @@
 #include "install/destination.h"
 
 #include "core/installer_state.h"
-#include "dialog/language_list.h"
-#include "install/shortcuts.h"
 #include "support/bounded_text.h"
 #include "support/files_messages.h"
 
@@ -92,31 +90,4 @@ void LanguageFilePath(const wchar_t* folder, const char* code, wchar_t* output, 
     AppendBounded(L"_", output, capacity);
     AppendNarrow(code, output, capacity);
     AppendBounded(L".LNG", output, capacity);
-}
-
-void UncheckMissingLanguages(HWND dialog, const wchar_t* folder) {
-    HWND list = GetDlgItem(dialog, 1010);
-    if (!list) return;
-    int count = LanguageCount(list);
-    for (int i = 0; i < count; ++i) {
-        LanguageCode code = LanguageCodeAt(list, i);
-        if (code == LANGUAGE_US || code == LANGUAGE_DE) continue;
-        char letters[5];
-        LanguageCodeText(code, letters);
-        wchar_t path[PATH_CAPACITY];
-        LanguageFilePath(folder, letters, path, PATH_CAPACITY);
-        if (PathExists(path) != 0) SetLanguageChecked(list, i, false);
-    }
-}
-
-void InitDestination(HWND dialog) {
-    wchar_t folder[PATH_CAPACITY];
-    GetDefaultDestination(folder, PATH_CAPACITY);
-    SetDlgItemTextW(dialog, 1032, folder);
-    if (!QuickLaunchAvailable()) ShowWindow(GetDlgItem(dialog, 1043), SW_HIDE);
-    if (PathExists(folder) != 0) {
-        for (int box = 1041; box <= 1043; ++box) CheckDlgButton(dialog, box, BST_CHECKED);
-    } else {
-        UncheckMissingLanguages(dialog, folder);
-    }
 }

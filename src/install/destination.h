@@ -1,11 +1,11 @@
-// The destination folder: proposed when the dialog opens, remembered per
-// user and product after a successful installation.
+// The destination folder: the one to propose (remembered per user and
+// product, else the programs folder and the product's name), and its
+// remembering after a successful installation.
 #pragma once
 
 #include <windows.h>
 
 void GetDefaultDestination(wchar_t* buffer, int capacity);
 void RememberDestination(const wchar_t* destinationFolder);
-void InitDestination(HWND dialog);
-void UncheckMissingLanguages(HWND dialog, const wchar_t* folder);
+// folder\<languageFileBase>_<code>.LNG, the file that shows a language installed.
 void LanguageFilePath(const wchar_t* folder, const char* code, wchar_t* output, int capacity);

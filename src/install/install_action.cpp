@@ -1,30 +1,24 @@
 #include "install/install_action.h"
 
+#include "core/control_ids.h"
+#include "core/installer_pass.h"
 #include "core/installer_state.h"
 #include "core/string_tables.h"
-#include "dialog/language_list.h"
+#include "core/table_messages.h"
 #include "install/cleanup.h"
 #include "install/destination.h"
-#include "install/extract_handler.h"
 #include "install/shortcuts.h"
 #include "install/uninstall_registration.h"
-#include "payload/archive_pass.h"
 #include "support/bounded_text.h"
 #include "support/files_messages.h"
 
 namespace {
 
-int LanguageCheck(void* dialog, LanguageCode code) {
-    HWND list = GetDlgItem(static_cast<HWND>(dialog), 1010);
-    if (!list) return -1;
-    int index = FindLanguage(list, code);
-    if (index < 0) return -1;
-    return IsLanguageChecked(list, index) ? 1 : 0;
+void ShowStatus(void* dialog, const WideChar* path) {
+    SetDlgItemTextW(static_cast<HWND>(dialog), ID_STATUS_LINE, path);
 }
 
-void ShowStatus(void* dialog, const WideChar* path) { SetDlgItemTextW(static_cast<HWND>(dialog), 1047, path); }
-
-const ExtractView kDialogView = {LanguageCheck, ShowStatus};
+const ExtractView kDialogView = {ShowStatus};
 
 void ChoosePlatformFolder(InstallContext* context) {
     uint8_t folders = gInstallerState->platformFolders;
@@ -35,27 +29,24 @@ void ChoosePlatformFolder(InstallContext* context) {
         CopyBounded(L"32", context->platformFolder, 4);
 }
 
-void DeleteUncheckedLanguages(HWND dialog, const wchar_t* folder) {
-    HWND list = GetDlgItem(dialog, 1010);
-    if (!list) return;
-    int count = LanguageCount(list);
-    for (int i = 0; i < count; ++i) {
-        LanguageCode code = LanguageCodeAt(list, i);
-        if (IsLanguageChecked(list, i) || code == LANGUAGE_US) continue;
+void DeleteUncheckedLanguages(const InstallContext* context) {
+    for (int i = 0; i < context->languageCount; ++i) {
+        const LanguageChoice& language = context->languages[i];
+        if (language.checked || language.code == LANGUAGE_US) continue;
         char letters[5];
-        LanguageCodeText(code, letters);
-        DeleteLanguageFiles(folder, letters);
+        LanguageCodeText(language.code, letters);
+        DeleteLanguageFiles(context->destinationFolder, letters);
     }
 }
 
 void CreateShortcuts(HWND dialog, const InstallContext* context, const wchar_t* productName) {
     if (!context->mainProgram[0]) return;
-    if (IsDlgButtonChecked(dialog, 1041) == BST_CHECKED) CreateProgramGroup(context);
+    if (IsDlgButtonChecked(dialog, ID_PROGRAM_GROUP_BOX) == BST_CHECKED) CreateProgramGroup(context);
     wchar_t target[1028];
     SetBounded(context->destinationFolder, target, 1028);
     AppendPathComponent(context->mainProgram, target, 1028);
-    if (IsDlgButtonChecked(dialog, 1042) == BST_CHECKED) CreateDesktopShortcut(target, productName);
-    if (IsDlgButtonChecked(dialog, 1043) == BST_CHECKED) CreateQuickLaunchShortcut(target, productName);
+    if (IsDlgButtonChecked(dialog, ID_DESKTOP_BOX) == BST_CHECKED) CreateDesktopShortcut(target, productName);
+    if (IsDlgButtonChecked(dialog, ID_QUICK_LAUNCH_BOX) == BST_CHECKED) CreateQuickLaunchShortcut(target, productName);
 }
 
 void ShowSuccess(HWND dialog, const wchar_t* productName) {
@@ -85,7 +76,7 @@ int ExtractFiles(HWND dialog, InstallContext* context, HCURSOR previous) {
 
 }  // namespace
 
-int RunInstall(HWND dialog) {
+int RunInstall(HWND dialog, const LanguageChoice* languages, int languageCount) {
     InstallerState* state = gInstallerState;
     wchar_t productName[PRODUCT_NAME_CAPACITY];
     ToWide(state->productName, productName, PRODUCT_NAME_CAPACITY);
@@ -93,9 +84,11 @@ int RunInstall(HWND dialog) {
     ZeroMemory(&context, sizeof context);
     context.dialog = dialog;
     context.view = &kDialogView;
+    context.languages = languages;
+    context.languageCount = languageCount;
     ToWide(state->mainProgram, context.mainProgram, 32);
     ChoosePlatformFolder(&context);
-    GetDlgItemTextW(dialog, 1032, context.destinationFolder, 1022);
+    GetDlgItemTextW(dialog, ID_DESTINATION_EDIT, context.destinationFolder, 1022);
     if (!context.destinationFolder[0]) return -1;
 
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -106,8 +99,8 @@ int RunInstall(HWND dialog) {
     if (status != 0) return status;
 
     // The files are in place: what follows reports nothing of its own.
-    SetDlgItemTextW(dialog, 1047, L"");
-    DeleteUncheckedLanguages(dialog, context.destinationFolder);
+    SetDlgItemTextW(dialog, ID_STATUS_LINE, L"");
+    DeleteUncheckedLanguages(&context);
     RememberDestination(context.destinationFolder);
     wchar_t mainProgramPath[1024];
     mainProgramPath[0] = 0;

@@ -6,4 +6,9 @@
 
 #include <windows.h>
 
-int RunInstall(HWND dialog);
+#include "passes/extract_handler.h"
+
+// languages: the language list's items and checks as they stand (none
+// without a list); they decide which language files are written and which
+// old ones removed.
+int RunInstall(HWND dialog, const LanguageChoice* languages, int languageCount);

@@ -4,7 +4,7 @@
 #include <shobjidl.h>
 
 #include "core/installer_state.h"
-#include "install/extract_handler.h"
+#include "passes/extract_handler.h"
 #include "support/bounded_text.h"
 #include "support/files_messages.h"
 

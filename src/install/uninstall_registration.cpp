@@ -5,10 +5,8 @@
 #include "core/installer_state.h"
 #include "support/bounded_text.h"
 
-// The maker's web address, a build setting.
-#ifndef SETUP_URL_INFO_ABOUT
-#define SETUP_URL_INFO_ABOUT "https://www.example.com/"
-#endif
+// SETUP_URL_INFO_ABOUT, the maker's web address, is a build setting
+// (src/CMakeLists.txt).
 
 namespace {
 

@@ -19,9 +19,11 @@ void CreateOutputFile(ArchiveReader* reader) {
     reader->outputFile = file;
 }
 
+// Times that cannot be set, or a close that reports lost data, leave a file
+// that is not what the package holds: both count as write errors.
 void FinishOutputFile(ArchiveReader* reader) {
-    FileSetTimes(reader->outputFile, &reader->packageTime);
-    FileClose(reader->outputFile);
+    if (!FileSetTimes(reader->outputFile, &reader->packageTime)) RecordError(reader);
+    if (!FileClose(reader->outputFile)) RecordError(reader);
     reader->outputFile = NO_FILE;
 }
 
@@ -38,6 +40,20 @@ uint32_t RestoreAndSum(uint8_t* bytes, uint32_t count, uint32_t perByte) {
 }
 
 }  // namespace
+
+void StartArchiveReader(ArchiveReader* reader, EntryHandler handler, void* userData) {
+    memset(reader, 0, sizeof *reader);
+    reader->handler = handler;
+    reader->userData = userData;
+    reader->setupFile = NO_FILE;
+    reader->outputFile = NO_FILE;
+}
+
+void CloseArchiveReaderOutput(ArchiveReader* reader) {
+    if (reader->outputFile == NO_FILE) return;
+    if (!FileClose(reader->outputFile)) RecordError(reader);
+    reader->outputFile = NO_FILE;
+}
 
 uint32_t ReadStoredNumber(const uint8_t* bytes) { return ReadBigEndian32(bytes) - NUMBER_BIAS; }
 

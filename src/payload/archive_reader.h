@@ -70,6 +70,11 @@ struct ArchiveReader {
     uint32_t packageDate;          // the header's date value as stored, for listing
 };
 
+// Readies a reader for a pass: all zero, no files open, the handler set.
+void StartArchiveReader(ArchiveReader* reader, EntryHandler handler, void* userData);
+// Closes an output file that a cut-short entry left open, without its times.
+void CloseArchiveReaderOutput(ArchiveReader* reader);
+
 // Parses the next block: 0 = go on, 1 = stop (an output-file error is in `error`).
 int32_t ArchiveFeed(uint8_t* block, uint32_t length, ArchiveReader* reader);
 

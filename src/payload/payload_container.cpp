@@ -8,7 +8,6 @@ const uint8_t PAYLOAD_SIGNATURE[4] = {0xB6, 0x2D, 0x93, 0x51};
 
 namespace {
 
-
 void* HeapAllocate(void*, size_t size) { return MemAlloc(size); }
 void HeapRelease(void*, void* block) { MemFree(block); }
 ISzAlloc gHeapAllocator = {HeapAllocate, HeapRelease};
@@ -19,9 +18,15 @@ uint32_t ReadBigEndian32(const uint8_t* bytes) {
     return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) | bytes[3];
 }
 
-uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize) {
+uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize, int32_t* error) {
+    int32_t ignored;
+    if (!error) error = &ignored;
+    *error = 0;
     uint32_t start = fileSize < PAYLOAD_SEARCH_START ? fileSize : PAYLOAD_SEARCH_START;
-    FileSeek(file, static_cast<int32_t>(start));
+    if (!FileSeek(file, static_cast<int32_t>(start))) {
+        *error = LastErrorOr(ERROR_CODE_ACCESS_DENIED);
+        return 0;
+    }
     // The first 4 bytes carry the previous read's last 4, so that a signature
     // straddling two reads is seen. They start as zeros, which never match.
     uint8_t buffer[4 + SEARCH_READ_SIZE];
@@ -30,7 +35,11 @@ uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize) {
     while (left > 0) {
         uint32_t n = left < SEARCH_READ_SIZE ? left : SEARCH_READ_SIZE;
         uint32_t got = 0;
-        if (!FileRead(file, buffer + 4, n, &got) || got < n) return 0;
+        if (!FileRead(file, buffer + 4, n, &got)) {
+            *error = LastErrorOr(ERROR_CODE_ACCESS_DENIED);
+            return 0;
+        }
+        if (got < n) return 0;  // the file shrank: what is left holds no signature
         // Position p holds the file byte at start - 4 + p.
         for (uint32_t p = 0; p <= n; ++p) {
             if (buffer[p] != PAYLOAD_SIGNATURE[0]) continue;

@@ -38,9 +38,10 @@ struct ArchiveSink {
 };
 
 // The offset just after the first signature that begins at or after
-// min(fileSize, 89999), or 0 when there is none or a read fails. Moves the
+// min(fileSize, 89999), or 0 when there is none or a seek or read fails;
+// *error (when given) is then that failure's Windows code, else 0. Moves the
 // file position.
-uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize);
+uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize, int32_t* error = nullptr);
 
 // Decodes the stream header and LZMA data from the source's position into the
 // sink. 0, or a Windows error code: 38 when the input ends within the stream

@@ -53,7 +53,9 @@ bool FileSeek(FileHandle file, int32_t offset);
 uint32_t FileSize32(FileHandle file);
 // Sets creation, last-access and last-write time (POSIX has no creation time).
 bool FileSetTimes(FileHandle file, const FileTime* time);
-void FileClose(FileHandle file);
+// Closes the handle whatever happens; false when the system reported an error
+// (for a file being written, data may then not have reached the disk).
+bool FileClose(FileHandle file);
 
 // Whether a file or folder exists at the path.
 bool FileOrFolderExists(const WideChar* path);
@@ -91,7 +93,18 @@ bool LocalNoonToFileTime(int year, int month, int day, FileTime* result);
 
 // Fault injection for tests: the nth call (counted from 1) of an operation
 // fails with the given Windows code, once. Only in builds with
-// PLATFORM_FAULT_INJECTION; elsewhere these do nothing.
-enum PlatformOperation { FAULT_OPEN_READ, FAULT_CREATE, FAULT_READ, FAULT_WRITE, FAULT_KIND_COUNT };
+// PLATFORM_FAULT_INJECTION; elsewhere these do nothing. A failed close still
+// releases its handle, as a real one does.
+enum PlatformOperation {
+    FAULT_OPEN_READ,
+    FAULT_CREATE,
+    FAULT_READ,
+    FAULT_WRITE,
+    FAULT_SEEK,
+    FAULT_SIZE,
+    FAULT_SET_TIMES,
+    FAULT_CLOSE,
+    FAULT_KIND_COUNT
+};
 void PlatformFailNth(PlatformOperation operation, uint32_t nth, uint32_t errorCode);
 void PlatformClearFaults();

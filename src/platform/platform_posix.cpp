@@ -12,8 +12,10 @@
 
 #include <string>
 
+#include "platform/calendar.h"
+#include "platform/cp1252.h"
+#include "platform/utf8.h"
 #include "platform_faults.h"
-#include "support/cp1252.h"
 
 namespace {
 
@@ -24,28 +26,13 @@ FileHandle Handle(int descriptor) { return reinterpret_cast<FileHandle>(static_c
 
 std::string SystemPath(const WideChar* path) {
     std::string out;
-    for (const WideChar* p = path; *p; ++p) {
-        uint32_t c = *p;
-        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-            ++p;
-        }
+    size_t length = 0;
+    while (path[length]) ++length;
+    for (size_t at = 0; at < length;) {
+        uint32_t c = NextCodePoint(path, length, &at);
+        char bytes[4];
         if (c == '\\') c = '/';
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        out.append(bytes, static_cast<size_t>(EncodeUtf8(c, bytes)));
     }
     return out;
 }
@@ -153,6 +140,7 @@ bool FileWrite(FileHandle file, const void* data, uint32_t count, uint32_t* done
 }
 
 bool FileSeek(FileHandle file, int32_t offset) {
+    if (Faulted(FAULT_SEEK)) return false;
     if (offset < 0) {
         tLastError = 131;  // ERROR_NEGATIVE_SEEK
         return false;
@@ -165,6 +153,7 @@ bool FileSeek(FileHandle file, int32_t offset) {
 }
 
 uint32_t FileSize32(FileHandle file) {
+    if (Faulted(FAULT_SIZE)) return 0xFFFFFFFFu;
     struct stat info;
     if (fstat(Descriptor(file), &info) != 0) {
         SetErrorFromErrno();
@@ -174,6 +163,7 @@ uint32_t FileSize32(FileHandle file) {
 }
 
 bool FileSetTimes(FileHandle file, const FileTime* time) {
+    if (Faulted(FAULT_SET_TIMES)) return false;
     uint64_t ticks = (static_cast<uint64_t>(time->high) << 32) | time->low;
     struct timespec times[2];
     if (ticks == 0) {
@@ -193,7 +183,15 @@ bool FileSetTimes(FileHandle file, const FileTime* time) {
     return true;
 }
 
-void FileClose(FileHandle file) { close(Descriptor(file)); }
+bool FileClose(FileHandle file) {
+    // POSIX releases the descriptor even when close reports an error; an
+    // injected failure does the same.
+    if (close(Descriptor(file)) != 0) {
+        SetErrorFromErrno();
+        return false;
+    }
+    return !Faulted(FAULT_CLOSE);
+}
 
 bool FileOrFolderExists(const WideChar* path) {
     struct stat info;
@@ -222,22 +220,18 @@ int AnsiToWide(const char* source, int sourceLength, WideChar* destination, int 
 
 int WideToAnsi(const WideChar* source, int sourceLength, char* destination, int capacity) {
     int count = 0;
-    for (int i = 0; i < sourceLength && count < capacity - 1; ++i) {
-        char16_t unit = source[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < sourceLength && source[i + 1] >= 0xDC00 &&
-            source[i + 1] <= 0xDFFF)
-            ++i;  // one character, one default character
-        int byte = Cp1252FromUnicode(unit);
+    size_t length = sourceLength > 0 ? static_cast<size_t>(sourceLength) : 0;
+    for (size_t at = 0; at < length && count < capacity - 1;) {
+        // One character, one byte: a pair of surrogates becomes one default character.
+        uint32_t c = NextCodePoint(source, length, &at);
+        int byte = c <= 0xFFFF ? Cp1252FromUnicode(static_cast<char16_t>(c)) : -1;
         destination[count++] = static_cast<char>(byte < 0 ? '?' : byte);
     }
     return count;
 }
 
 bool LocalNoonToFileTime(int year, int month, int day, FileTime* result) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1601 || year > 30827 || month < 1 || month > 12 || day < 1) return false;
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
+    if (year < 1601 || year > 30827 || !IsCalendarDate(year, month, day)) return false;
     struct tm noon = {};
     noon.tm_year = year - 1900;
     noon.tm_mon = month - 1;

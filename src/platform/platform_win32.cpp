@@ -45,17 +45,26 @@ bool FileWrite(FileHandle file, const void* data, uint32_t count, uint32_t* done
 }
 
 bool FileSeek(FileHandle file, int32_t offset) {
+    if (Faulted(FAULT_SEEK)) return false;
     return SetFilePointer(file, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
 }
 
-uint32_t FileSize32(FileHandle file) { return GetFileSize(file, nullptr); }
+uint32_t FileSize32(FileHandle file) {
+    if (Faulted(FAULT_SIZE)) return INVALID_FILE_SIZE;
+    return GetFileSize(file, nullptr);
+}
 
 bool FileSetTimes(FileHandle file, const FileTime* time) {
+    if (Faulted(FAULT_SET_TIMES)) return false;
     const FILETIME* t = reinterpret_cast<const FILETIME*>(time);
     return SetFileTime(file, t, t, t) != 0;
 }
 
-void FileClose(FileHandle file) { CloseHandle(file); }
+bool FileClose(FileHandle file) {
+    // An injected failure still releases the handle, as a real one does.
+    if (!CloseHandle(file)) return false;
+    return !Faulted(FAULT_CLOSE);
+}
 
 bool FileOrFolderExists(const WideChar* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 

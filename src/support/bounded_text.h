@@ -9,6 +9,9 @@
 
 #include "platform/platform.h"
 
+// Path buffers hold this many wide characters, the terminator included.
+enum : int { PATH_CAPACITY = 1024 };
+
 enum : int {
     APPEND_OK = 0,          // appended whole, or nothing to do
     APPEND_TRUNCATED = 111, // appended cut to the room left; the buffer is now full

@@ -1,7 +1,5 @@
 #include "support/files_messages.h"
 
-#include "core/installer_state.h"
-#include "core/string_tables.h"
 #include "support/bounded_text.h"
 
 int PathExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES ? 0 : -1; }
@@ -39,12 +37,6 @@ int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* captionPath, UIN
     const wchar_t* caption = captionPath + FileNameOffset(captionPath);
     if (!caption[0]) caption = captionPath;
     return MessageBoxW(owner, text, caption, style);
-}
-
-int ShowTableMessage(HWND owner, int stringId, const wchar_t* captionPath, UINT style) {
-    wchar_t text[512];
-    LookupString(gInstallerState->strings, stringId, text, 510);
-    return ShowMessage(owner, text, captionPath, style);
 }
 
 void FormatSystemMessage(DWORD code, wchar_t* buffer, unsigned capacity) {

@@ -1,5 +1,6 @@
 // Thin Windows wrappers: a path test, full paths, zeroed memory, folder
-// trees, and the installer's three kinds of message box.
+// trees, a message box with a given text and one with the system's text for
+// an error code.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +18,6 @@ int CreateDirectoryTree(const wchar_t* path);
 // A modal message box captioned with the file-name part of captionPath;
 // 2 without a box when the text is empty.
 int ShowMessage(HWND owner, const wchar_t* text, const wchar_t* captionPath, UINT style);
-int ShowTableMessage(HWND owner, int stringId, const wchar_t* captionPath, UINT style);
 void FormatSystemMessage(DWORD code, wchar_t* buffer, unsigned capacity);
 // An error box with the system's text for code (0: the thread's last error).
 int ShowSystemError(HWND owner, DWORD code, const wchar_t* captionPath);

@@ -20,10 +20,14 @@ trap 'rm -rf "$work"' EXIT
 
 # --- Size -------------------------------------------------------------------
 # The packer pads the stub to 89999 bytes and puts the payload there, so the
-# stub must end before it.
+# stub must end before it; the budget we keep is 56 KiB. The linker map
+# beside the stub (setup.map) shows what grew.
 size=$(stat -c %s "$exe")
-echo "$(basename "$exe"): $size bytes"
+budget=$((56 * 1024))
+echo "$(basename "$exe"): $size bytes (budget $budget)"
 [ "$size" -lt 89999 ] || fail "the stub is $size bytes, it must stay below 89999"
+[ "$size" -le "$budget" ] || fail "the stub is $size bytes, over its budget of $budget; see setup.map"
+[ -s "${exe%.exe}.map" ] || fail "no linker map ${exe%.exe}.map beside the stub"
 
 # --- Imports ----------------------------------------------------------------
 # Only DLLs every Windows has in System32. msvcrt.dll is there too, and it is

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "core/installer_state.h"
-#include "payload/archive_pass.h"
+#include "core/installer_pass.h"
 #include "payload/payload_container.h"
 #include "test_support.h"
 
@@ -123,6 +123,41 @@ TEST_F(ArchivePass, ReadErrorsAreNegatedAndMapped) {
         PlatformFailNth(FAULT_READ, 3, static_cast<uint32_t>(code));
         Recorder recorder;
         EXPECT_EQ(Pass(setup, &recorder), expected);
+    }
+}
+
+TEST_F(ArchivePass, EveryFailureOfTheFileLayerEndsThePassWithItsCode) {
+    // The setup file's own failures blame the setup file (negative); an output
+    // file whose times or close fail is not what the package holds (positive,
+    // as a failed write).
+    fs::path setup = Write("Setup.exe", MakeSetup(Product().Stream()));
+    struct Case {
+        const char* what;
+        PlatformOperation operation;
+        uint32_t nth;
+        uint32_t code;
+        int32_t expected;
+        size_t files;  // output files left: when the failing entry ended in a later
+                       // block than its header, the next entry's file is
+                       // still created before the feed stops
+    } cases[] = {
+        {"the search's seek", FAULT_SEEK, 1, 131, -131, 0},
+        {"the seek to the payload", FAULT_SEEK, 2, 25, -25, 0},
+        {"the search's read", FAULT_READ, 1, 30, -30, 0},
+        {"the size, which then counts as 0", FAULT_SIZE, 1, 87, -1, 0},
+        {"the first file's times", FAULT_SET_TIMES, 1, 1117, 1117, 1},
+        {"the second file's close", FAULT_CLOSE, 2, 1117, 1117, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir out;
+        PlatformFailNth(c.operation, c.nth, c.code);
+        Recorder recorder;
+        recorder.outputFolder = out.path();
+        EXPECT_EQ(Pass(setup, &recorder), c.expected);
+        PlatformClearFaults();
+        EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator())),
+                  c.files);
     }
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "support/bounded_text.h"
-#include "support/cp1252.h"
+#include "platform/cp1252.h"
 
 namespace {
 

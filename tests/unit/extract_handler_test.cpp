@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "core/installer_state.h"
-#include "install/extract_handler.h"
+#include "passes/extract_handler.h"
 #include "test_support.h"
 
 namespace {
@@ -14,18 +15,19 @@ namespace {
 struct FakeDialog {
     bool hasList = true;
     std::map<LanguageCode, bool> checks;  // code -> checked
+    std::vector<LanguageChoice> choices;  // the list as the install sees it
     std::string status;
 
-    static int LanguageCheck(void* dialog, LanguageCode code) {
-        FakeDialog* d = static_cast<FakeDialog*>(dialog);
-        if (!d->hasList) return -1;
-        auto found = d->checks.find(code);
-        return found == d->checks.end() ? -1 : found->second ? 1 : 0;
+    void Snapshot(InstallContext* context) {
+        choices.clear();
+        for (const auto& check : checks) choices.push_back(LanguageChoice{check.first, check.second});
+        context->languages = hasList ? choices.data() : nullptr;
+        context->languageCount = hasList ? static_cast<int>(choices.size()) : 0;
     }
     static void ShowStatus(void* dialog, const WideChar* path) { static_cast<FakeDialog*>(dialog)->status = Utf8(path); }
 };
 
-const ExtractView kView = {FakeDialog::LanguageCheck, FakeDialog::ShowStatus};
+const ExtractView kView = {FakeDialog::ShowStatus};
 
 void SetWide(WideChar* destination, const std::string& text) {
     size_t i = 0;
@@ -49,6 +51,7 @@ protected:
     std::string Offer(const std::string& name) {
         WideChar path[NAME_CAPACITY];
         SetWide(path, name);
+        dialog.Snapshot(&context);
         int32_t result = OnExtractEntry(path, nullptr, 1, &context);
         EXPECT_EQ(result != 0, path[0] != 0) << name;
         if (result == 0) return "";
@@ -139,6 +142,7 @@ TEST_F(ExtractFilter, AnExistingFileIsDeletedAndThePreviewCallChangesNothing) {
     WideChar path[NAME_CAPACITY];
     SetWide(path, "Prog_IT.LNG");
     dialog.checks[0x5449] = false;
+    dialog.Snapshot(&context);
     uint8_t preview[1] = {7};
     EXPECT_EQ(OnExtractEntry(path, preview, 1, &context), 0);
     EXPECT_EQ(Utf8(path), "Prog_IT.LNG");

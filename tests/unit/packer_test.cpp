@@ -5,7 +5,7 @@
 
 #include "pack.h"
 #include "package_plan.h"
-#include "payload/archive_pass.h"
+#include "core/installer_pass.h"
 #include "payload/payload_container.h"
 #include "setup_listing.h"
 #include "test_support.h"

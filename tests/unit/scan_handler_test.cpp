@@ -5,7 +5,7 @@
 #include <map>
 
 #include "core/installer_state.h"
-#include "dialog/scan_handler.h"
+#include "passes/scan_handler.h"
 #include "test_support.h"
 
 namespace {

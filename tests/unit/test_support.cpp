@@ -133,13 +133,7 @@ int32_t Recorder::Handle(WideChar* pathBuffer, const uint8_t* preview, uint32_t 
     return recorder->answer;
 }
 
-void StartReader(ArchiveReader* reader, Recorder* recorder) {
-    memset(reader, 0, sizeof *reader);
-    reader->outputFile = NO_FILE;
-    reader->setupFile = NO_FILE;
-    reader->handler = Recorder::Handle;
-    reader->userData = recorder;
-}
+void StartReader(ArchiveReader* reader, Recorder* recorder) { StartArchiveReader(reader, Recorder::Handle, recorder); }
 
 std::vector<int32_t> FeedInBlocks(ArchiveReader* reader, Bytes stream, const std::vector<uint32_t>& lengths,
                                   Recorder* recorder) {

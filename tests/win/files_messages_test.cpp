@@ -6,6 +6,7 @@
 
 #include "core/installer_state.h"
 #include "core/string_tables.h"
+#include "core/table_messages.h"
 #include "support/files_messages.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "package_plan.h"
+#include "platform/calendar.h"
 
 namespace fs = std::filesystem;
 
@@ -206,12 +207,10 @@ std::string WriteSetup(const PackOptions& options, const fs::path& temporary, co
 }  // namespace
 
 std::string CheckPackageDate(int year, int month, int day) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     char text[32];
     snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
     if (year < 2012) return std::string("the date ") + text + " lies before 2012, where setup files begin to count";
-    if (year > 9999 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap))
+    if (year > 9999 || !IsCalendarDate(year, month, day))
         return std::string("the date ") + text + " is not a calendar date";
     return std::string();
 }

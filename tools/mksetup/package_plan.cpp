@@ -5,6 +5,7 @@
 #include <map>
 #include <system_error>
 
+#include "support/ascii.h"
 #include "text_encoding.h"
 
 namespace fs = std::filesystem;
@@ -31,10 +32,9 @@ int Group(const PackageEntry& entry) {
 }
 
 bool NameLess(const std::string& a, const std::string& b) {
-    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        uint8_t x = static_cast<uint8_t>(fold(a[i])), y = static_cast<uint8_t>(fold(b[i]));
+        uint8_t x = static_cast<uint8_t>(UpperAscii(a[i])), y = static_cast<uint8_t>(UpperAscii(b[i]));
         if (x != y) return x < y;
     }
     if (a.size() != b.size()) return a.size() < b.size();

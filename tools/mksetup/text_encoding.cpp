@@ -1,25 +1,13 @@
 #include "text_encoding.h"
 
-#include "support/cp1252.h"
+#include "platform/cp1252.h"
+#include "platform/utf8.h"
 
 namespace {
 
 void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    char bytes[4];
+    out.append(bytes, static_cast<size_t>(EncodeUtf8(c, bytes)));
 }
 
 }  // namespace
@@ -54,15 +42,9 @@ std::string Cp1252ToUtf8(const std::string& cp1252) {
 }
 
 std::string Utf16ToUtf8(const std::u16string& text) {
+    std::basic_string<WideChar> units(text.begin(), text.end());
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        AppendUtf8(out, c);
-    }
+    for (size_t at = 0; at < units.size();) AppendUtf8(out, NextCodePoint(units.data(), units.size(), &at));
     return out;
 }
 

@@ -7,25 +7,33 @@
 #include <stdint.h>
 
 #include "platform/platform.h"
+#include "support/language_code.h"
 
-typedef uint32_t LanguageCode;
+// One language of the dialog's list and its check, as it stood on OK.
+struct LanguageChoice {
+    LanguageCode code;
+    bool checked;
+};
 
-// What the handler asks of the dialog, so that the filter runs the same
+// What the handler shows while it works, so that the filter runs the same
 // against the real dialog and in tests.
 struct ExtractView {
-    // 1 checked, 0 unchecked, -1 when the list or the language is not there.
-    int (*LanguageCheck)(void* dialog, LanguageCode code);
     void (*ShowStatus)(void* dialog, const WideChar* path);
 };
 
 struct InstallContext {
-    void* dialog;                       // the setup dialog (an HWND)
+    void* dialog;                       // the setup dialog (an HWND), for the view
     WideChar destinationFolder[1024];
     WideChar mainProgram[32];           // from the header, else the first N*.exe installed
     WideChar uninstaller[32];           // UnInst.exe as spelled in the archive
     WideChar platformFolder[4];         // "64", "32" or empty: no platform filter
+    const LanguageChoice* languages;    // the language list's items; none without a list
+    int languageCount;
     const ExtractView* view;
 };
+
+// 1 when the language is checked, 0 when unchecked, -1 when the list does not hold it.
+int LanguageCheck(const InstallContext* context, LanguageCode code);
 
 // The EntryHandler of the extract pass; userData is the InstallContext.
 int32_t OnExtractEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t size, void* userData);

@@ -10,8 +10,7 @@
 #include <stdint.h>
 
 #include "platform/platform.h"
-
-typedef uint32_t LanguageCode;
+#include "support/language_code.h"
 
 constexpr int PLATFORM_LINE_MAX = 63;
 constexpr int DESCRIPTION_CAPACITY = 1025;

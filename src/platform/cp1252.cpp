@@ -1,4 +1,4 @@
-#include "support/cp1252.h"
+#include "platform/cp1252.h"
 
 namespace {
 const char16_t kHigh[32] = {

@@ -1,23 +1,10 @@
-#include "install/extract_handler.h"
+#include "passes/extract_handler.h"
 
 #include "core/installer_state.h"
+#include "support/ascii.h"
 #include "support/bounded_text.h"
 
 namespace {
-
-WideChar Upper(WideChar c) { return c >= 'a' && c <= 'z' ? static_cast<WideChar>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringCase(const WideChar* a, const WideChar* b) {
-    for (; *a && Upper(*a) == Upper(*b); ++a, ++b) {
-    }
-    return Upper(*a) == Upper(*b);
-}
-
-bool EqualsAsciiIgnoringCase(const WideChar* text, const char* word) {
-    for (; *word; ++text, ++word)
-        if (Upper(*text) != Upper(static_cast<WideChar>(*word))) return false;
-    return *text == 0;
-}
 
 int IndexOf(const WideChar* text, WideChar c) {
     for (int i = 0; text[i]; ++i)
@@ -33,7 +20,7 @@ const WideChar* PassPlatformFolder(const InstallContext* context, const WideChar
     WideChar folder[1024];
     CopyBounded(path, folder, 1024);
     StripLastComponent(folder);
-    if (context->platformFolder[0] && !SameIgnoringCase(folder, context->platformFolder)) return nullptr;
+    if (context->platformFolder[0] && !EqualsIgnoringCase(folder, context->platformFolder)) return nullptr;
     return path + backslash + 1;
 }
 
@@ -45,30 +32,33 @@ bool IsUncheckedLanguageFile(const InstallContext* context, const WideChar* rela
     WideChar codeText[8];
     int n = 0;
     for (const WideChar* c = relative + base + 1; *c && *c != '.'; ++c) {
-        if (n == 5) return false;  // five or more characters: no language code
-        codeText[n++] = Upper(*c);
+        if (n == 4) return false;  // five or more characters: no language code
+        codeText[n++] = *c;
     }
-    if (n >= 5) return false;
     codeText[n] = 0;
-    char narrow[4];
+    char narrow[5];
     ToNarrow(codeText, narrow, sizeof narrow);
-    LanguageCode code = 0;
-    for (int i = 0; i < n && i < 4; ++i) code |= static_cast<LanguageCode>(static_cast<uint8_t>(narrow[i])) << (8 * i);
-    return context->view->LanguageCheck(context->dialog, code) == 0;
+    return LanguageCheck(context, PackLanguageCode(narrow, NarrowLength(narrow))) == 0;
 }
 
 void NoteProgram(InstallContext* context, const WideChar* fileName) {
-    if (EqualsAsciiIgnoringCase(fileName, "UnInst.exe")) {
+    if (EqualsIgnoringCase(fileName, "UnInst.exe")) {
         CopyBounded(fileName, context->uninstaller, 32);
         return;
     }
     int length = WideLength(fileName);
-    if (context->mainProgram[0] || length <= 4 || Upper(fileName[0]) != 'N') return;
-    if (!EqualsAsciiIgnoringCase(fileName + length - 4, ".EXE")) return;
+    if (context->mainProgram[0] || length <= 4 || UpperAscii(fileName[0]) != 'N') return;
+    if (!EqualsIgnoringCase(fileName + length - 4, ".EXE")) return;
     CopyBounded(fileName, context->mainProgram, 32);
 }
 
 }  // namespace
+
+int LanguageCheck(const InstallContext* context, LanguageCode code) {
+    for (int i = 0; i < context->languageCount; ++i)
+        if (context->languages[i].code == code) return context->languages[i].checked ? 1 : 0;
+    return -1;
+}
 
 int32_t OnExtractEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t, void* userData) {
     if (preview) return 0;

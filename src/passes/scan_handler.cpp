@@ -1,31 +1,19 @@
-#include "dialog/scan_handler.h"
+#include "passes/scan_handler.h"
 
 #include <string.h>
 
 #include "core/installer_state.h"
+#include "support/ascii.h"
 #include "support/bounded_text.h"
 
 namespace {
-
-template <typename Char>
-Char UpperAscii(Char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<Char>(c - 'a' + 'A') : c;
-}
-
-// Whether text begins with the ASCII word, ignoring case.
-template <typename Char>
-bool EqualsIgnoringCase(const Char* text, const char* word) {
-    for (; *word; ++text, ++word)
-        if (*text == 0 || UpperAscii(*text) != UpperAscii(static_cast<Char>(*word))) return false;
-    return true;
-}
 
 void ReadPlatformLine(const char* description, char* platform) {
     platform[0] = 0;
     const char* line = strchr(description, '\n');
     if (!line || gInstallerState->platformFolders == 0) return;
     ++line;
-    if (EqualsIgnoringCase(line, "for ")) line += 4;
+    if (StartsWithIgnoringCase(line, "for ")) line += 4;
     int n = 0;
     for (; n < PLATFORM_LINE_MAX && line[n] && line[n] != '\r'; ++n) platform[n] = line[n];
     platform[n] = 0;
@@ -112,8 +100,7 @@ LanguageCode CodeFromPath(const WideChar* path) {
     }
     char narrow[8] = {};
     ToNarrow(letters, narrow, sizeof narrow);
-    return static_cast<uint32_t>(static_cast<uint8_t>(UpperAscii(narrow[0]))) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(UpperAscii(narrow[1]))) << 8);
+    return PackLanguageCode(narrow, 2);
 }
 
 }  // namespace
@@ -162,7 +149,7 @@ int32_t OnScanEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t size,
     const ScanView* view = static_cast<const ScanView*>(userData);
     int length = WideLength(pathBuffer);
     if (length > 6) {
-        if (EqualsIgnoringCase(pathBuffer, "FILE_ID.DIZ") && length == 11) {
+        if (EqualsIgnoringCase(pathBuffer, "FILE_ID.DIZ")) {
             ReadPackageDescription(view, preview, size);
         } else if (EqualsIgnoringCase(pathBuffer + length - 4, ".LNG")) {
             NoteLanguageFileBase(pathBuffer);
