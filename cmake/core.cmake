@@ -15,17 +15,25 @@ set(SETUP_CORE_SOURCES
   src/core/installer_pass.cpp
   src/core/string_tables.cpp
   src/passes/scan_handler.cpp
-  src/passes/extract_handler.cpp)
+  src/passes/extract_handler.cpp
+  src/passes/pass_events.cpp
+  src/passes/scan_job.cpp
+  src/passes/extract_job.cpp)
 if(WIN32)
   list(APPEND SETUP_CORE_SOURCES src/platform/platform_win32.cpp)
 else()
   list(APPEND SETUP_CORE_SOURCES src/platform/platform_posix.cpp)
 endif()
 
+find_package(Threads REQUIRED)
+
 function(add_setup_core name decoder)
   add_library(${name} STATIC ${SETUP_CORE_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${decoder})
+  if(NOT WIN32)
+    target_link_libraries(${name} PUBLIC Threads::Threads)
+  endif()
 endfunction()
 
 add_setup_core(setup_core lzma_dec)

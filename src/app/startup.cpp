@@ -7,6 +7,7 @@
 #include "core/installer_state.h"
 #include "core/string_tables.h"
 #include "dialog/setup_dialog.h"
+#include "dialog/setup_session.h"
 #include "support/files_messages.h"
 
 void InitInstaller(HINSTANCE instance) {
@@ -36,12 +37,13 @@ void RestrictDllSearch() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
     void* state = AllocZeroed(sizeof(InstallerState));
-    if (!state) return 0;
+    if (!state || !CreateSetupSession()) return 0;
     gInstallerState = static_cast<InstallerState*>(state);
     OleInitialize(nullptr);
     InitInstaller(instance);
     DialogBoxParamW(instance, MAKEINTRESOURCEW(SETUP_DIALOG_ID), nullptr, SetupDialogProc, 0);
     OleUninitialize();
+    ReleaseSetupSession();
     FreeAndNull(&state);
     gInstallerState = nullptr;
     return 0;

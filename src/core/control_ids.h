@@ -23,3 +23,6 @@
 #define ID_SELECT_ALL 136
 #define ID_DESELECT_ALL 137
 #define ID_INVERT_SELECTION 138
+
+/* Shown while a check or an install runs */
+#define ID_PROGRESS_BAR 1048

@@ -12,16 +12,19 @@ void CopyNarrow(const char* source, char* destination, size_t capacity) {
 
 }  // namespace
 
+void PublishArchiveHeader(const char* productCode, const char* windowClass, const char* mainProgram) {
+    InstallerState* state = gInstallerState;
+    if (!state) return;
+    CopyNarrow(productCode, state->productCode, sizeof state->productCode);
+    CopyNarrow(windowClass, state->windowClass, sizeof state->windowClass);
+    CopyNarrow(mainProgram, state->mainProgram, sizeof state->mainProgram);
+}
+
 int32_t RunArchivePass(const WideChar* setupPath, EntryHandler handler, void* userData) {
     ArchiveReader* reader = static_cast<ArchiveReader*>(MemAlloc(sizeof(ArchiveReader)));
     if (!reader) return -static_cast<int32_t>(ERROR_CODE_NOT_ENOUGH_MEMORY);
     int32_t result = RunArchivePassOn(reader, setupPath, handler, userData);
-    if (result == 0 && gInstallerState) {
-        InstallerState* state = gInstallerState;
-        CopyNarrow(reader->productCode, state->productCode, sizeof state->productCode);
-        CopyNarrow(reader->windowClass, state->windowClass, sizeof state->windowClass);
-        CopyNarrow(reader->mainProgram, state->mainProgram, sizeof state->mainProgram);
-    }
+    if (result == 0) PublishArchiveHeader(reader->productCode, reader->windowClass, reader->mainProgram);
     MemFree(reader);
     return result;
 }

@@ -8,3 +8,7 @@
 #include "payload/archive_pass.h"
 
 int32_t RunArchivePass(const WideChar* setupPath, EntryHandler handler, void* userData);
+
+// The publication step alone, for a pass that ran elsewhere (on a worker):
+// the three fields replaced, each cut to its capacity.
+void PublishArchiveHeader(const char* productCode, const char* windowClass, const char* mainProgram);

@@ -22,6 +22,9 @@ const StringTable kEnglish[] = {
     {STRING_LANGUAGE_DE, "German"},
     {STRING_BROKEN_FILE, "Broken file, please download again."},
     {STRING_INSTALLED, " has been successfully installed."},
+    {STRING_CLOSE_PRODUCT, "Please close %s and click OK again."},
+    {STRING_CHECKING, "Checking the package..."},
+    {STRING_WAITING_FOR_PRODUCT, "Waiting for %s to close..."},
     {STRING_SELECT_ALL, "Select &all"},
     {STRING_DESELECT_ALL, "&Deselect all"},
     {STRING_INVERT_SELECTION, "&Invert selection"},
@@ -42,6 +45,9 @@ const StringTable kGerman[] = {
     {STRING_LANGUAGE_DE, "Deutsch"},
     {STRING_BROKEN_FILE, "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"},
     {STRING_INSTALLED, " wurde erfolgreich installiert."},
+    {STRING_CLOSE_PRODUCT, "Bitte schlie\xDF" "en Sie %s und klicken Sie erneut auf OK."},
+    {STRING_CHECKING, "Das Paket wird gepr\xFC" "ft..."},
+    {STRING_WAITING_FOR_PRODUCT, "Warten, bis %s beendet ist..."},
     {STRING_SELECT_ALL, "Alles &markieren"},
     {STRING_DESELECT_ALL, "Markierung &aufheben"},
     {STRING_INVERT_SELECTION, "Markierung &umkehren"},
@@ -62,6 +68,9 @@ const StringTable kItalian[] = {
     {STRING_LANGUAGE_DE, "German"},
     {STRING_BROKEN_FILE, "File danneggiato, esegui di nuovo il download."},
     {STRING_INSTALLED, " \xE8 stato installato correttamente."},
+    {STRING_CLOSE_PRODUCT, "Chiudere %s e fare clic di nuovo su OK."},
+    {STRING_CHECKING, "Verifica del pacchetto in corso..."},
+    {STRING_WAITING_FOR_PRODUCT, "In attesa della chiusura di %s..."},
     {STRING_SELECT_ALL, "Seleziona tutto"},
     {STRING_DESELECT_ALL, "Deseleziona tutto"},
     {STRING_INVERT_SELECTION, "Inverti selezione"},
@@ -112,4 +121,21 @@ void LookupString(const StringTable* table, int id, WideChar* out, int capacity)
         ToWide(static_cast<const char*>(entry->text), out, capacity);
     out[capacity] = 0;
     ExpandTabEscapes(out);
+}
+
+void LookupStringWith(const StringTable* table, int id, const WideChar* insert, WideChar* out, int capacity) {
+    WideChar pattern[512];
+    LookupString(table, id, pattern, 512);
+    if (capacity < 1) return;
+    out[0] = 0;
+    int length = 0;
+    for (int i = 0; pattern[i] && length < capacity - 1; ++i) {
+        if (pattern[i] == '%' && pattern[i + 1] == 's') {
+            for (const WideChar* c = insert; *c && length < capacity - 1; ++c) out[length++] = *c;
+            ++i;
+            continue;
+        }
+        out[length++] = pattern[i];
+    }
+    out[length] = 0;
 }

@@ -43,6 +43,9 @@ enum : int16_t {
     STRING_LANGUAGE_DE = 2002,
     STRING_INSTALLED = 3000,
     STRING_BROKEN_FILE = 3001,
+    STRING_CLOSE_PRODUCT = 3002,         // %s: the product's name
+    STRING_CHECKING = 3003,
+    STRING_WAITING_FOR_PRODUCT = 3004,   // %s: the product's name
 };
 
 // Writes "DE", "IT" or "US" and a terminator for a Windows language id.
@@ -54,3 +57,5 @@ void SelectUiLanguage();
 // The text of id into out (capacity characters; at most capacity - 2 are
 // kept), tab escapes expanded. Empty for an unknown id or a null table.
 void LookupString(const StringTable* table, int id, WideChar* out, int capacity);
+// The text of id with every "%s" replaced by insert, cut to capacity - 1.
+void LookupStringWith(const StringTable* table, int id, const WideChar* insert, WideChar* out, int capacity);

@@ -76,7 +76,7 @@ void SetColumnText(HWND list, int index, int16_t textId) {
 
 }  // namespace
 
-void AddLanguage(HWND list, const wchar_t* displayName, LanguageCode code) {
+int AddLanguage(HWND list, const wchar_t* displayName, LanguageCode code) {
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = LanguageCount(list);
@@ -86,6 +86,7 @@ void AddLanguage(HWND list, const wchar_t* displayName, LanguageCode code) {
     int index = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     // -1 would address every item: a failed insertion must not check them all.
     if (index >= 0) SetStateImage(list, index, STATE_CHECKED);
+    return index;
 }
 
 int FindLanguage(HWND list, LanguageCode code) {

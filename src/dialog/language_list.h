@@ -25,7 +25,8 @@ struct ListColumn {
 
 extern const ListColumn LANGUAGE_COLUMNS[];
 
-void AddLanguage(HWND list, const wchar_t* displayName, LanguageCode code);
+// Adds a checked item; its index in the sorted list, or -1.
+int AddLanguage(HWND list, const wchar_t* displayName, LanguageCode code);
 int FindLanguage(HWND list, LanguageCode code);
 LanguageCode LanguageCodeAt(HWND list, int index);
 int LanguageCount(HWND list);

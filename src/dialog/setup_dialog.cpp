@@ -3,15 +3,13 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "core/installer_pass.h"
 #include "core/installer_state.h"
 #include "core/string_tables.h"
-#include "core/table_messages.h"
 #include "dialog/destination_presets.h"
+#include "dialog/install_flow.h"
 #include "dialog/language_list.h"
-#include "install/install_action.h"
-#include "install/instance_shutdown.h"
-#include "passes/scan_handler.h"
+#include "dialog/scan_updates.h"
+#include "dialog/setup_session.h"
 #include "support/bounded_text.h"
 #include "support/files_messages.h"
 
@@ -19,72 +17,55 @@ const short LANGUAGE_MENU_IDS[] = {ID_SELECT_ALL, ID_DESELECT_ALL, ID_INVERT_SEL
 
 namespace {
 
-// The scan pass's view of the dialog.
-void GetTitle(void* dialog, char* title, int capacity) {
-    title[0] = 0;
-    GetWindowTextA(static_cast<HWND>(dialog), title, capacity);
-}
-
-void SetTitle(void* dialog, const char* title) { SetWindowTextA(static_cast<HWND>(dialog), title); }
-
-// An 18-point face for the product label, made anew for every description.
-void SetProductFont(HWND dialog) {
-    HDC dc = GetDC(dialog);
-    LOGFONTW font = {};
-    font.lfHeight = MulDiv(-18, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(dialog, dc);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = ANSI_CHARSET;
-    font.lfOutPrecision = OUT_STRING_PRECIS;
-    font.lfClipPrecision = CLIP_STROKE_PRECIS;
-    font.lfQuality = DRAFT_QUALITY;
-    font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-    CopyBounded(L"MS Sans Serif", font.lfFaceName, LF_FACESIZE);
-    HFONT handle = CreateFontIndirectW(&font);
-    if (handle) SendDlgItemMessageW(dialog, ID_PRODUCT_LABEL, WM_SETFONT, reinterpret_cast<WPARAM>(handle), FALSE);
-}
-
-void SetProductLabel(void* context, const char* text) {
-    HWND dialog = static_cast<HWND>(context);
-    SetProductFont(dialog);
-    SetDlgItemTextA(dialog, ID_PRODUCT_LABEL, text);
-}
-
-void SetPlatformLabel(void* dialog, const char* text) {
-    SetDlgItemTextA(static_cast<HWND>(dialog), ID_PLATFORM_LABEL, text);
-}
-
-int FindListLanguage(void* dialog, LanguageCode code) {
-    return FindLanguage(GetDlgItem(static_cast<HWND>(dialog), ID_LANGUAGE_LIST), code);
-}
-
-void AddListLanguage(void* dialog, const WideChar* name, LanguageCode code) {
-    AddLanguage(GetDlgItem(static_cast<HWND>(dialog), ID_LANGUAGE_LIST), name, code);
-}
-
-int32_t RunScanPass(HWND dialog) {
-    ScanView view = {dialog, GetTitle, SetTitle, SetProductLabel, SetPlatformLabel, FindListLanguage, AddListLanguage};
-    return RunArchivePass(gInstallerState->setupPath, OnScanEntry, &view);
-}
-
-void OnOk(HWND dialog) {
-    int count = 0;
-    LanguageChoice* languages = ReadLanguageChoices(GetDlgItem(dialog, ID_LANGUAGE_LIST), &count);
-    int result = RunInstall(dialog, languages, count);
-    MemFree(languages);
-    if (result == 0) PostMessageW(dialog, WM_CLOSE, 0, 0);
-}
-
-void OnCommand(HWND dialog, int id) {
+void OnCommand(HWND dialog, int id, int notification) {
     HWND list = GetDlgItem(dialog, ID_LANGUAGE_LIST);
+    SetupSession* session = Session();
     switch (id) {
         case ID_OK_BUTTON: OnOk(dialog); break;
         case ID_CANCEL_BUTTON: PostMessageW(dialog, WM_CLOSE, 0, 0); break;
-        case ID_SELECT_ALL: CheckAllLanguages(list); break;
-        case ID_DESELECT_ALL: UncheckAllLanguages(list); break;
-        case ID_INVERT_SELECTION: InvertLanguageChecks(list); break;
+        case ID_SELECT_ALL: session->userChangedLanguages = true; CheckAllLanguages(list); break;
+        case ID_DESELECT_ALL: session->userChangedLanguages = true; UncheckAllLanguages(list); break;
+        case ID_INVERT_SELECTION: session->userChangedLanguages = true; InvertLanguageChecks(list); break;
         case ID_BROWSE_BUTTON: BrowseForDestination(dialog, ID_DESTINATION_EDIT); break;
+        case ID_DESTINATION_EDIT:
+            if (notification == EN_CHANGE && !session->settingDestination) session->userTypedDestination = true;
+            break;
+        case ID_PROGRAM_GROUP_BOX:
+        case ID_DESKTOP_BOX:
+        case ID_QUICK_LAUNCH_BOX:
+            if (notification == BN_CLICKED) session->userChangedOptions = true;
+            break;
     }
+}
+
+// A check box of the language list changed by the user, not by the dialog.
+void OnNotify(const NMHDR* header) {
+    if (header->idFrom != ID_LANGUAGE_LIST || header->code != LVN_ITEMCHANGED) return;
+    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(header);
+    if (!(change->uChanged & LVIF_STATE)) return;
+    if (((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK) == 0) return;
+    if (!Session()->settingLanguages) Session()->userChangedLanguages = true;
+}
+
+void OnPassEvent(HWND dialog, PassEvent* event) {
+    if (Session()->install)
+        OnInstallEvent(dialog, event);
+    else
+        OnScanEvent(dialog, event);
+}
+
+// Cancel, Esc and the close box end the setup until OK is pressed; an
+// install that has begun runs to its end.
+void OnClose(HWND dialog) {
+    SetupPhase phase = Session()->phase;
+    if (phase == PHASE_WAITING_FOR_PRODUCT || phase == PHASE_INSTALLING) return;
+    StopWorker(dialog);
+    EndDialog(dialog, 0);
+}
+
+void OnTimer(HWND dialog, UINT_PTR timer) {
+    if (timer == TIMER_SHOW_CHECKING) OnCheckingTimer(dialog);
+    if (timer == TIMER_WAIT_FOR_PRODUCT) OnProductWaitTimer(dialog);
 }
 
 // Parses a path into an item list of the desktop folder; null when it cannot.
@@ -180,29 +161,31 @@ void InitSetupDialog(HWND dialog) {
     CentreOnDesktop(dialog);
     SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(state->appIcon));
     ApplyDialogTexts(dialog, state->strings, DIALOG_TEXT_IDS);
-    if (!list) return;
-    InsertListColumns(list, LANGUAGE_COLUMNS);
-    SetListColumnTexts(list, LANGUAGE_COLUMNS);
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LANGUAGE_LIST_EX_STYLES);
-    AddDefaultLanguages(list);
-    int32_t status = RunScanPass(dialog);
-    if (!state->windowClass[0]) AppendBoundedA(state->productName, state->windowClass, WINDOW_CLASS_CAPACITY);
-    if (state->windowClass[0]) StartCloseRunningInstances(state->windowClass);
-    InitDestination(dialog);
-    if (status != 0) {
-        ShowTableMessage(dialog, STRING_BROKEN_FILE, state->setupPath, MB_ICONERROR);
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    // OK waits for the check; the dialog shows at once.
+    EnableWindow(GetDlgItem(dialog, ID_OK_BUTTON), FALSE);
+    if (list) {
+        InsertListColumns(list, LANGUAGE_COLUMNS);
+        SetListColumnTexts(list, LANGUAGE_COLUMNS);
+        SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LANGUAGE_LIST_EX_STYLES);
+        Session()->settingLanguages = true;
+        AddDefaultLanguages(list);
+        Session()->settingLanguages = false;
     }
+    PrepareDestination(dialog);
+    StartScan(dialog);
 }
 
-INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: InitSetupDialog(dialog); break;
-        case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+        case WM_COMMAND: OnCommand(dialog, LOWORD(wParam), HIWORD(wParam)); break;
+        case WM_NOTIFY: OnNotify(reinterpret_cast<const NMHDR*>(lParam)); break;
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wParam) == GetDlgItem(dialog, ID_LANGUAGE_LIST)) ShowLanguageMenu(dialog);
             break;
-        case WM_CLOSE: EndDialog(dialog, 0); break;
+        case WM_PASS_EVENT: OnPassEvent(dialog, reinterpret_cast<PassEvent*>(lParam)); break;
+        case WM_TIMER: OnTimer(dialog, wParam); break;
+        case WM_CLOSE: OnClose(dialog); break;
     }
     return 0;
 }

@@ -32,7 +32,7 @@ bool ReadStringValue(HKEY root, const wchar_t* key, const wchar_t* name, wchar_t
     return true;
 }
 
-void ProductCodeName(wchar_t* name) { ToWide(gInstallerState->productCode, name, PRODUCT_CODE_CAPACITY); }
+void ProductCodeName(const char* productCode, wchar_t* name) { ToWide(productCode, name, PRODUCT_CODE_CAPACITY); }
 
 void ProgramsFolder(wchar_t* buffer, int capacity) {
     ReadStringValue(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir", buffer,
@@ -57,21 +57,31 @@ void ProgramsFolder(wchar_t* buffer, int capacity) {
 
 }  // namespace
 
-void GetDefaultDestination(wchar_t* buffer, int capacity) {
+bool GetRememberedDestination(const char* productCode, wchar_t* buffer, int capacity) {
     buffer[0] = 0;
     wchar_t code[PRODUCT_CODE_CAPACITY];
-    ProductCodeName(code);
-    if (code[0] && ReadStringValue(HKEY_CURRENT_USER, kRememberKey, code, buffer, capacity) && buffer[0]) return;
+    ProductCodeName(productCode, code);
+    if (code[0] && ReadStringValue(HKEY_CURRENT_USER, kRememberKey, code, buffer, capacity) && buffer[0]) return true;
+    buffer[0] = 0;
+    return false;
+}
+
+void GetProgramsDestination(const char* productName, wchar_t* buffer, int capacity) {
     buffer[0] = 0;
     ProgramsFolder(buffer, capacity);
     if (!buffer[0]) return;
     AppendSeparator(buffer, capacity);
-    AppendNarrow(gInstallerState->productName, buffer, capacity);
+    AppendNarrow(productName, buffer, capacity);
 }
 
-void RememberDestination(const wchar_t* destinationFolder) {
+void GetDefaultDestination(wchar_t* buffer, int capacity) {
+    if (GetRememberedDestination(gInstallerState->productCode, buffer, capacity)) return;
+    GetProgramsDestination(gInstallerState->productName, buffer, capacity);
+}
+
+void RememberDestination(const char* productCode, const wchar_t* destinationFolder) {
     wchar_t code[PRODUCT_CODE_CAPACITY];
-    ProductCodeName(code);
+    ProductCodeName(productCode, code);
     if (!code[0] || !destinationFolder[0]) return;
     HKEY key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kRememberKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,

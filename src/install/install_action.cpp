@@ -1,7 +1,7 @@
 #include "install/install_action.h"
 
-#include "core/control_ids.h"
-#include "core/installer_pass.h"
+#include <new>
+
 #include "core/installer_state.h"
 #include "core/string_tables.h"
 #include "core/table_messages.h"
@@ -13,12 +13,6 @@
 #include "support/files_messages.h"
 
 namespace {
-
-void ShowStatus(void* dialog, const WideChar* path) {
-    SetDlgItemTextW(static_cast<HWND>(dialog), ID_STATUS_LINE, path);
-}
-
-const ExtractView kDialogView = {ShowStatus};
 
 void ChoosePlatformFolder(InstallContext* context) {
     uint8_t folders = gInstallerState->platformFolders;
@@ -39,14 +33,44 @@ void DeleteUncheckedLanguages(const InstallContext* context) {
     }
 }
 
-void CreateShortcuts(HWND dialog, const InstallContext* context, const wchar_t* productName) {
+// The files are in place: what follows reports nothing of its own.
+void AfterExtraction(InstallJob* job) {
+    const InstallContext* context = &job->extract.context;
+    DeleteUncheckedLanguages(context);
+    RememberDestination(job->productCode, context->destinationFolder);
+    if (!context->uninstaller[0]) return;
+    wchar_t mainProgramPath[1024], uninstallerPath[1028];
+    mainProgramPath[0] = 0;
+    if (context->mainProgram[0]) {
+        SetBounded(context->destinationFolder, mainProgramPath, 1024);
+        AppendPathComponent(context->mainProgram, mainProgramPath, 1024);
+    }
+    SetBounded(context->destinationFolder, uninstallerPath, 1028);
+    AppendPathComponent(context->uninstaller, uninstallerPath, 1028);
+    RegisterUninstall(job->productName, uninstallerPath, mainProgramPath);
+}
+
+void CreateShortcuts(const InstallJob* job, const wchar_t* productName) {
+    const InstallContext* context = &job->extract.context;
     if (!context->mainProgram[0]) return;
-    if (IsDlgButtonChecked(dialog, ID_PROGRAM_GROUP_BOX) == BST_CHECKED) CreateProgramGroup(context);
+    if (job->programGroup) CreateProgramGroup(context);
     wchar_t target[1028];
     SetBounded(context->destinationFolder, target, 1028);
     AppendPathComponent(context->mainProgram, target, 1028);
-    if (IsDlgButtonChecked(dialog, ID_DESKTOP_BOX) == BST_CHECKED) CreateDesktopShortcut(target, productName);
-    if (IsDlgButtonChecked(dialog, ID_QUICK_LAUNCH_BOX) == BST_CHECKED) CreateQuickLaunchShortcut(target, productName);
+    if (job->desktopShortcut) CreateDesktopShortcut(target, productName);
+    if (job->quickLaunchShortcut) CreateQuickLaunchShortcut(target, productName);
+}
+
+// Keys and clicks that arrived while the install ran were meant for a busy
+// window, not for the box that is about to appear: an Enter would close it
+// unread.
+void DropPendingInput(HWND dialog) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+    (void)dialog;
 }
 
 void ShowSuccess(HWND dialog, const wchar_t* productName) {
@@ -61,61 +85,76 @@ void ShowSuccess(HWND dialog, const wchar_t* productName) {
     ShowMessage(dialog, text, title, MB_ICONINFORMATION);
 }
 
-// Runs the extract pass; shows its failure and returns its status.
-int ExtractFiles(HWND dialog, InstallContext* context, HCURSOR previous) {
-    InstallerState* state = gInstallerState;
-    int status = RunArchivePass(state->setupPath, OnExtractEntry, context);
-    if (status == 0) return 0;
-    SetCursor(previous);
-    if (status > 0)
-        ShowSystemError(dialog, static_cast<DWORD>(status), nullptr);
+void ShowFailure(HWND dialog, int32_t result) {
+    if (result > 0)
+        ShowSystemError(dialog, static_cast<DWORD>(result), nullptr);
     else
-        ShowTableMessage(dialog, STRING_BROKEN_FILE, state->setupPath, MB_ICONERROR);
-    return status;
+        ShowTableMessage(dialog, STRING_BROKEN_FILE, gInstallerState->setupPath, MB_ICONERROR);
 }
 
 }  // namespace
 
-int RunInstall(HWND dialog, const LanguageChoice* languages, int languageCount) {
+InstallJob* CreateInstallJob(const wchar_t* destinationFolder, const LanguageChoice* languages, int languageCount,
+                             PassEventSink sink) {
     InstallerState* state = gInstallerState;
-    wchar_t productName[PRODUCT_NAME_CAPACITY];
-    ToWide(state->productName, productName, PRODUCT_NAME_CAPACITY);
-    InstallContext context;
-    ZeroMemory(&context, sizeof context);
-    context.dialog = dialog;
-    context.view = &kDialogView;
-    context.languages = languages;
-    context.languageCount = languageCount;
-    ToWide(state->mainProgram, context.mainProgram, 32);
-    ChoosePlatformFolder(&context);
-    GetDlgItemTextW(dialog, ID_DESTINATION_EDIT, context.destinationFolder, 1022);
-    if (!context.destinationFolder[0]) return -1;
+    size_t languageBytes = sizeof(LanguageChoice) * static_cast<size_t>(languageCount > 0 ? languageCount : 0);
+    void* block = AllocZeroed(sizeof(InstallJob) + languageBytes);
+    PassEvent* doneEvent = NewPassEvent(EVENT_DONE);
+    if (!block || !doneEvent) {
+        FreeAndNull(&block);
+        FreePassEvent(doneEvent);
+        return nullptr;
+    }
+    InstallJob* job = new (block) InstallJob;
+    job->doneEvent = doneEvent;
+    PrepareExtractJob(&job->extract, state->setupPath, sink);
+    InstallContext* context = &job->extract.context;
+    CopyBounded(destinationFolder, context->destinationFolder, 1024);
+    ToWide(state->mainProgram, context->mainProgram, 32);
+    ChoosePlatformFolder(context);
+    CopyBounded(state->languageFileBase, context->languageFileBase, LANGUAGE_FILE_BASE_CAPACITY);
+    // The language checks live behind the job, in the same block.
+    LanguageChoice* copy = reinterpret_cast<LanguageChoice*>(job + 1);
+    for (int i = 0; i < languageCount; ++i) copy[i] = languages[i];
+    context->languages = copy;
+    context->languageCount = languageCount > 0 ? languageCount : 0;
+    AppendBoundedA(state->productCode, job->productCode, PRODUCT_CODE_CAPACITY);
+    AppendBoundedA(state->productName, job->productName, PRODUCT_NAME_CAPACITY);
+    return job;
+}
 
-    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+void FreeInstallJob(InstallJob* job) {
+    if (!job) return;
+    FreePassEvent(job->doneEvent);
+    job->~InstallJob();
+    void* block = job;
+    FreeAndNull(&block);
+}
+
+void RunInstallJob(void* argument) {
+    InstallJob* job = static_cast<InstallJob*>(argument);
+    const wchar_t* folder = job->extract.context.destinationFolder;
     SetErrorMode(SEM_FAILCRITICALERRORS);
-    CreateDirectoryTree(context.destinationFolder);
-    RenameOldPsapi(context.destinationFolder);
-    int status = ExtractFiles(dialog, &context, previous);
-    if (status != 0) return status;
+    CreateDirectoryTree(folder);
+    RenameOldPsapi(folder);
+    job->result = RunExtractJob(&job->extract);
+    if (job->result == 0) AfterExtraction(job);
+    PassEvent* done = job->doneEvent;
+    job->doneEvent = nullptr;
+    done->value = job->result;
+    done->done = done->total = job->extract.total;
+    SendPassEvent(&job->extract.sink, done, &job->extract.stop);
+}
 
-    // The files are in place: what follows reports nothing of its own.
-    SetDlgItemTextW(dialog, ID_STATUS_LINE, L"");
-    DeleteUncheckedLanguages(&context);
-    RememberDestination(context.destinationFolder);
-    wchar_t mainProgramPath[1024];
-    mainProgramPath[0] = 0;
-    if (context.mainProgram[0]) {
-        SetBounded(context.destinationFolder, mainProgramPath, 1024);
-        AppendPathComponent(context.mainProgram, mainProgramPath, 1024);
+int FinishInstall(HWND dialog, InstallJob* job) {
+    DropPendingInput(dialog);
+    if (job->result != 0) {
+        ShowFailure(dialog, job->result);
+        return job->result;
     }
-    if (context.uninstaller[0]) {
-        wchar_t uninstallerPath[1028];
-        SetBounded(context.destinationFolder, uninstallerPath, 1028);
-        AppendPathComponent(context.uninstaller, uninstallerPath, 1028);
-        RegisterUninstall(uninstallerPath, mainProgramPath);
-    }
-    CreateShortcuts(dialog, &context, productName);
-    SetCursor(previous);
+    wchar_t productName[PRODUCT_NAME_CAPACITY];
+    ToWide(job->productName, productName, PRODUCT_NAME_CAPACITY);
+    CreateShortcuts(job, productName);
     ShowSuccess(dialog, productName);
     return 0;
 }

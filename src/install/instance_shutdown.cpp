@@ -2,25 +2,31 @@
 
 #include <windows.h>
 
-#include "core/installer_state.h"
-#include "support/bounded_text.h"
+namespace {
 
-unsigned long __stdcall CloseRunningInstances(void* parameter) {
-    char* windowClass = static_cast<char*>(parameter);
-    // No pause and no limit: a window stays findable until its own program
-    // destroys it or ends, and is sent the message again until then.
-    while (HWND window = FindWindowA(windowClass, nullptr)) SendMessageW(window, WM_DESTROY, 0, 0);
-    HeapFree(GetProcessHeap(), 0, windowClass);
-    return 0;
+struct Search {
+    const char* windowClass;
+    bool askToClose;
+    int found;
+};
+
+BOOL CALLBACK VisitWindow(HWND window, LPARAM parameter) {
+    Search* search = reinterpret_cast<Search*>(parameter);
+    char name[64];
+    if (GetClassNameA(window, name, sizeof name) == 0 || lstrcmpiA(name, search->windowClass) != 0) return TRUE;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) return TRUE;
+    ++search->found;
+    if (search->askToClose && IsWindowEnabled(window)) PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
 }
 
-void StartCloseRunningInstances(const char* windowClass) {
-    char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, WINDOW_CLASS_CAPACITY));
-    if (!copy) return;
-    AppendBoundedA(windowClass, copy, WINDOW_CLASS_CAPACITY);
-    HANDLE thread = CreateThread(nullptr, 0, CloseRunningInstances, copy, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
-    else
-        HeapFree(GetProcessHeap(), 0, copy);
+}  // namespace
+
+int FindProductWindows(const char* windowClass, bool askToClose) {
+    if (!windowClass || !windowClass[0]) return 0;
+    Search search = {windowClass, askToClose, 0};
+    EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }

@@ -1,10 +1,10 @@
-// Closes running copies of the product: finds their top-level windows by
-// class and sends each WM_DESTROY until none is left, on a thread of its own
-// that nobody waits for.
+// Running copies of the product: their top-level windows, found by the
+// product's window class, are asked to close with a posted WM_CLOSE, so that
+// the product can offer to save its work. Nothing is ever sent, which would
+// block behind a save prompt, and nothing is destroyed.
 #pragma once
 
-// Starts the thread with its own copy of the class name, so that neither a
-// later rewrite of the state nor its release can meet the running thread.
-void StartCloseRunningInstances(const char* windowClass);
-// The thread procedure; parameter is the copy, which it frees at its end.
-unsigned long __stdcall CloseRunningInstances(void* parameter);
+// The number of the product's top-level windows (of other processes). With
+// askToClose, each of them that is enabled is posted WM_CLOSE; a disabled
+// one is showing a question of its own, which is the user's to answer.
+int FindProductWindows(const char* windowClass, bool askToClose);

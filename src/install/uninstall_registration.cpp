@@ -17,9 +17,9 @@ void SetText(HKEY key, const wchar_t* name, const wchar_t* text) {
 
 }  // namespace
 
-void RegisterUninstall(const wchar_t* uninstallerPath, const wchar_t* mainProgramPath) {
+void RegisterUninstall(const char* productName, const wchar_t* uninstallerPath, const wchar_t* mainProgramPath) {
     wchar_t product[PRODUCT_NAME_CAPACITY];
-    ToWide(gInstallerState->productName, product, PRODUCT_NAME_CAPACITY);
+    ToWide(productName, product, PRODUCT_NAME_CAPACITY);
     if (!product[0]) return;
     wchar_t keyPath[512];
     ToWide("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", keyPath, 512);

@@ -1,6 +1,5 @@
 #include "passes/extract_handler.h"
 
-#include "core/installer_state.h"
 #include "support/ascii.h"
 #include "support/bounded_text.h"
 
@@ -27,7 +26,7 @@ const WideChar* PassPlatformFolder(const InstallContext* context, const WideChar
 // Whether a language file of an unchecked language: Base_XX.ext, where only
 // the underscore's position after the base's length counts.
 bool IsUncheckedLanguageFile(const InstallContext* context, const WideChar* relative) {
-    int base = WideLength(gInstallerState->languageFileBase);
+    int base = WideLength(context->languageFileBase);
     if (WideLength(relative) <= base || relative[base] != '_') return false;
     WideChar codeText[8];
     int n = 0;

@@ -27,6 +27,7 @@ struct InstallContext {
     WideChar mainProgram[32];           // from the header, else the first N*.exe installed
     WideChar uninstaller[32];           // UnInst.exe as spelled in the archive
     WideChar platformFolder[4];         // "64", "32" or empty: no platform filter
+    WideChar languageFileBase[32];      // the language files' stem, as the scan found it
     const LanguageChoice* languages;    // the language list's items; none without a list
     int languageCount;
     const ExtractView* view;

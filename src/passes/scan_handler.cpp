@@ -2,16 +2,19 @@
 
 #include <string.h>
 
-#include "core/installer_state.h"
 #include "support/ascii.h"
 #include "support/bounded_text.h"
 
 namespace {
 
-void ReadPlatformLine(const char* description, char* platform) {
+void Report(const ScanView* view, ScanFinding finding) {
+    if (view->Found) view->Found(view->context, finding);
+}
+
+void ReadPlatformLine(const ScanView* view, const char* description, char* platform) {
     platform[0] = 0;
     const char* line = strchr(description, '\n');
-    if (!line || gInstallerState->platformFolders == 0) return;
+    if (!line || view->findings->platformFolders == 0) return;
     ++line;
     if (StartsWithIgnoringCase(line, "for ")) line += 4;
     int n = 0;
@@ -48,20 +51,26 @@ void ComposeTitle(const ScanView* view, const char* product, const char* version
     view->SetTitle(view->context, title);
 }
 
-void NoteLanguageFileBase(const WideChar* path) {
-    WideChar* base = gInstallerState->languageFileBase;
+void NoteLanguageFileBase(const ScanView* view, const WideChar* path) {
+    WideChar* base = view->findings->languageFileBase;
     if (base[0]) return;
     AppendBounded(path + FileNameOffset(path), base, LANGUAGE_FILE_BASE_CAPACITY);
     int length = WideLength(base);
     if (length > 7) base[length - 7] = 0;  // "_DE.LNG"
+    Report(view, FOUND_LANGUAGE_FILE_BASE);
 }
 
-void NotePlatformFolder(const WideChar* path) {
+void NotePlatformFolder(const ScanView* view, const WideChar* path) {
     int i = 0;
     while (path[i] && path[i] != '\\' && path[i] != '/') ++i;
     if (path[i] == 0 || i != 2) return;
-    if (path[0] == '3' && path[1] == '2') gInstallerState->platformFolders |= PLATFORM_FOLDER_32;
-    if (path[0] == '6' && path[1] == '4') gInstallerState->platformFolders |= PLATFORM_FOLDER_64;
+    uint8_t bit = 0;
+    if (path[0] == '3' && path[1] == '2') bit = PLATFORM_FOLDER_32;
+    if (path[0] == '6' && path[1] == '4') bit = PLATFORM_FOLDER_64;
+    uint8_t& folders = view->findings->platformFolders;
+    if ((folders & bit) == bit) return;
+    folders |= bit;
+    Report(view, FOUND_PLATFORM_FOLDERS);
 }
 
 // The text of a language file's first bytes: UTF-16LE after a byte-order
@@ -111,7 +120,7 @@ void ReadPackageDescription(const ScanView* view, const uint8_t* preview, uint32
     memcpy(description, preview, n);
     description[n] = 0;
     char product[128], version[32], platform[PLATFORM_LINE_MAX + 1];
-    ReadPlatformLine(description, platform);
+    ReadPlatformLine(view, description, platform);
     ReadFirstLine(description, product, version);
     ComposeTitle(view, product, version);
     char label[DESCRIPTION_CAPACITY];
@@ -120,8 +129,10 @@ void ReadPackageDescription(const ScanView* view, const uint8_t* preview, uint32
     for (const char* part : parts) AppendBoundedA(part, label, DESCRIPTION_CAPACITY);
     view->SetProductLabel(view->context, label);
     view->SetPlatformLabel(view->context, platform);
-    char* name = gInstallerState->productName;
-    if (name[0] == 0) AppendBoundedA(product, name, PRODUCT_NAME_CAPACITY);
+    char* name = view->findings->productName;
+    if (name[0] != 0) return;
+    AppendBoundedA(product, name, PRODUCT_NAME_CAPACITY);
+    if (name[0] != 0) Report(view, FOUND_PRODUCT_NAME);
 }
 
 void ReadLanguageFile(const ScanView* view, const uint8_t* preview, uint32_t size, const WideChar* entryPath) {
@@ -152,10 +163,10 @@ int32_t OnScanEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t size,
         if (EqualsIgnoringCase(pathBuffer, "FILE_ID.DIZ")) {
             ReadPackageDescription(view, preview, size);
         } else if (EqualsIgnoringCase(pathBuffer + length - 4, ".LNG")) {
-            NoteLanguageFileBase(pathBuffer);
+            NoteLanguageFileBase(view, pathBuffer);
             ReadLanguageFile(view, preview, size, pathBuffer);
         }
     }
-    NotePlatformFolder(pathBuffer);
+    NotePlatformFolder(view, pathBuffer);
     return 0;
 }

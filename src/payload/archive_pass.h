@@ -9,6 +9,7 @@
 //           closed (the first such code, whether the reader stopped the
 //           decoding over it or not)
 //   -1      the setup file holds no archive header, or the checksum differs
+//   -1235   the pass's observer asked it to stop
 //   other   the negated code of the decoding run (-13 corrupt data, -8 no
 //           memory, -50 unsupported properties, -38 cut in the stream
 //           header) or of a failed seek or read of the setup file
@@ -19,8 +20,22 @@
 #include "payload/archive_reader.h"
 
 constexpr int32_t PASS_BROKEN = -1;
+constexpr int32_t PASS_STOPPED = -1235;  // ERROR_REQUEST_ABORTED, negated
+
+// Who watches a pass go, on the pass's own thread; either call may be null.
+struct PassObserver {
+    void* self;
+    // The stream header has been read: the archive stream's size in bytes.
+    void (*Started)(void* self, uint32_t total);
+    // The reader has taken another block; done counts the stream's bytes so
+    // far. False stops the pass, which then returns PASS_STOPPED.
+    bool (*Advanced)(void* self, const ArchiveReader* reader, uint32_t done);
+};
 
 // The pass on a reader the caller owns. It publishes nothing, so that a tool
 // can look at the header fields and checksums afterwards; the installer's
 // pass (core/installer_pass.h) publishes the header on success.
 int32_t RunArchivePassOn(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData);
+// The same, watched by an observer (null: none).
+int32_t RunObservedPass(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData,
+                        const PassObserver* observer);

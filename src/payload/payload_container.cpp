@@ -126,6 +126,7 @@ int32_t DecodeLzmaStream(const PayloadSource* source, const ArchiveSink* sink) {
     int32_t result = ReadExact(source, header, STREAM_HEADER_SIZE);
     if (result != 0) return MapDecoderResult(result);
     uint32_t unpacked = ReadBigEndian32(header + 5);
+    if (sink->Begin) sink->Begin(sink->self, unpacked);
 
     CLzmaDec decoder;
     LzmaDec_Construct(&decoder);

@@ -31,10 +31,12 @@ struct PayloadSource {
 };
 
 // Where the decoded bytes go: Write returns how many bytes it accepted; fewer
-// than given stops the decoding. It may change the block in place.
+// than given stops the decoding. It may change the block in place. Begin,
+// when given, learns the stream's unpacked size before the first block.
 struct ArchiveSink {
     uint32_t (*Write)(void* self, uint8_t* block, uint32_t length);
     void* self;
+    void (*Begin)(void* self, uint32_t unpackedSize);
 };
 
 // The offset just after the first signature that begins at or after

@@ -91,6 +91,15 @@ uint16_t SystemDefaultLangId();
 // is no calendar date (or lies outside what the system can represent).
 bool LocalNoonToFileTime(int year, int month, int day, FileTime* result);
 
+// A thread running proc(argument). ThreadJoin waits for its end and releases
+// it; every started thread is joined exactly once.
+typedef void* ThreadHandle;
+ThreadHandle ThreadStart(void (*proc)(void* argument), void* argument);  // null on failure
+void ThreadJoin(ThreadHandle thread);
+void SleepMilliseconds(uint32_t milliseconds);
+// Milliseconds from an arbitrary start, never going back.
+uint64_t MonotonicMilliseconds();
+
 // Fault injection for tests: the nth call (counted from 1) of an operation
 // fails with the given Windows code, once. Only in builds with
 // PLATFORM_FAULT_INJECTION; elsewhere these do nothing. A failed close still

@@ -3,6 +3,7 @@
 // go to the system as UTF-8, with backslashes turned into slashes; the ANSI
 // code page is Windows-1252; errors are reported as Windows error codes.
 #include <errno.h>
+#include <pthread.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
@@ -262,4 +263,50 @@ uint16_t SystemDefaultLangId() {
     for (const auto& known : kLocales)
         if (strncmp(locale, known.prefix, strlen(known.prefix)) == 0) return known.id;
     return 0x0409;
+}
+
+namespace {
+
+struct ThreadStartup {
+    void (*proc)(void*);
+    void* argument;
+};
+
+void* ThreadMain(void* parameter) {
+    ThreadStartup startup = *static_cast<ThreadStartup*>(parameter);
+    free(parameter);
+    startup.proc(startup.argument);
+    return nullptr;
+}
+
+}  // namespace
+
+ThreadHandle ThreadStart(void (*proc)(void*), void* argument) {
+    ThreadStartup* startup = static_cast<ThreadStartup*>(malloc(sizeof(ThreadStartup)));
+    pthread_t* thread = static_cast<pthread_t*>(malloc(sizeof(pthread_t)));
+    if (startup && thread) {
+        *startup = ThreadStartup{proc, argument};
+        if (pthread_create(thread, nullptr, ThreadMain, startup) == 0) return thread;
+    }
+    free(startup);
+    free(thread);
+    return nullptr;
+}
+
+void ThreadJoin(ThreadHandle thread) {
+    pthread_t* handle = static_cast<pthread_t*>(thread);
+    pthread_join(*handle, nullptr);
+    free(handle);
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+    struct timespec pause = {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
+
+uint64_t MonotonicMilliseconds() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }

@@ -113,3 +113,37 @@ bool LocalNoonToFileTime(int year, int month, int day, FileTime* result) {
 }
 
 uint16_t SystemDefaultLangId() { return GetSystemDefaultLangID(); }
+
+namespace {
+
+struct ThreadStartup {
+    void (*proc)(void*);
+    void* argument;
+};
+
+DWORD WINAPI ThreadMain(void* parameter) {
+    ThreadStartup startup = *static_cast<ThreadStartup*>(parameter);
+    MemFree(parameter);
+    startup.proc(startup.argument);
+    return 0;
+}
+
+}  // namespace
+
+ThreadHandle ThreadStart(void (*proc)(void*), void* argument) {
+    ThreadStartup* startup = static_cast<ThreadStartup*>(MemAlloc(sizeof(ThreadStartup)));
+    if (!startup) return nullptr;
+    *startup = ThreadStartup{proc, argument};
+    HANDLE thread = CreateThread(nullptr, 0, ThreadMain, startup, 0, nullptr);
+    if (!thread) MemFree(startup);
+    return thread;
+}
+
+void ThreadJoin(ThreadHandle thread) {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
+uint64_t MonotonicMilliseconds() { return GetTickCount64(); }

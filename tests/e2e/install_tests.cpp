@@ -150,7 +150,9 @@ TEST_F(Install, ThePlatformFolderDecidesWhatIsInstalled) {
         ASSERT_NE(dialog, nullptr);
         InstallAndConfirm(run, dialog);
         EXPECT_EQ(InstalledFiles(), c.installed);
-        if (c.files.count("32/NTool.exe")) EXPECT_EQ(ReadText(destination_ / "NTool.exe"), "32");
+        if (c.files.count("32/NTool.exe")) {
+            EXPECT_EQ(ReadText(destination_ / "NTool.exe"), "32");
+        }
     }
 }
 

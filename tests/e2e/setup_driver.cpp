@@ -95,9 +95,19 @@ SetupRun::~SetupRun() {
     CloseHandle(process_);
 }
 
-HWND SetupRun::WaitForDialog(DWORD milliseconds) {
+HWND SetupRun::WaitForDialogShown(DWORD milliseconds) {
     if (!process_) return nullptr;
     dialog_ = WaitForWindow(processId_, nullptr, process_, milliseconds);
+    return dialog_;
+}
+
+HWND SetupRun::WaitForDialog(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    if (!WaitForDialogShown(milliseconds)) return nullptr;
+    // Ready once the package has been checked: OK is enabled.
+    while (!IsWindowEnabled(GetDlgItem(dialog_, 99))) {
+        if (GetTickCount() - start > milliseconds || WaitForSingleObject(process_, 20) == WAIT_OBJECT_0) return nullptr;
+    }
     return dialog_;
 }
 

@@ -21,8 +21,11 @@ public:
     ~SetupRun();
 
     bool started() const { return process_ != nullptr; }
-    // The setup dialog, once it has appeared (null when it did not).
+    // The setup dialog, once it has appeared and checked its package, so that
+    // OK is enabled (null when it did not).
     HWND WaitForDialog(DWORD milliseconds = 20000);
+    // The setup dialog as soon as it is visible, its check perhaps still running.
+    HWND WaitForDialogShown(DWORD milliseconds = 20000);
     // A top-level window of the process other than the setup dialog (a
     // message box), once it appears.
     HWND WaitForMessageBox(DWORD milliseconds = 20000) { return WaitForOtherDialog(milliseconds, true); }

@@ -126,36 +126,42 @@ dialog_table() {  # template file -> one line for the dialog, one per control
     next_text
     case $t in '#128') t=button ;; '#129') t=edit ;; '#130') t=static ;; *) t=${t//\"/}; t=${t,,} ;; esac
   }
-  (( w[0] == 1 && w[1] == 0xFFFF )) && { echo "extended template (DIALOGEX)"; return; }
-  n=${w[4]}
-  printf 'dialog %s %s %d items %d %d %d %d' "$(word32 0)" "$(word32 2)" "$n" "${w[5]}" "${w[6]}" "${w[7]}" "${w[8]}"
-  i=9
+  # An extended template (DIALOGEX): version 1, signature FFFF, help id,
+  # extended style, style, count, rectangle; items carry a help id and a
+  # 32-bit id. The font adds weight, italic and character set.
+  (( w[0] == 1 && w[1] == 0xFFFF )) || { echo "not an extended template (DIALOGEX)"; return; }
+  n=${w[8]}
+  printf 'dialog %s %s %d items %d %d %d %d' "$(word32 6)" "$(word32 4)" "$n" "${w[9]}" "${w[10]}" "${w[11]}" "${w[12]}"
+  i=13
   next_text; printf ' menu %s' "$t"
   next_text; printf ' class %s' "$t"
   next_text; printf ' title %s' "$t"
-  if (( w[0] & 0x40 )); then  # DS_SETFONT: point size and face follow
-    printf ' font %d' "${w[i]}"; i=$((i + 1))
+  if (( w[6] & 0x40 )); then  # DS_SETFONT (DS_SHELLFONT includes it): size, weight, italic and charset, face
+    printf ' font %d weight %d italic %d charset %d' "${w[i]}" "${w[i + 1]}" $(( w[i + 2] & 0xFF )) $(( w[i + 2] >> 8 ))
+    i=$((i + 3))
     next_text; printf ' %s' "$t"
   fi
   echo
   while (( n-- > 0 )); do
     at=$(( (i + 1) / 2 * 2 ))  # items start on a 4-byte boundary
-    i=$((at + 9))
+    i=$((at + 12))
     next_class
-    printf '%d %s %s %s %d %d %d %d' $(( w[at + 8] == 0xFFFF ? -1 : w[at + 8] )) "$t" \
-      "$(word32 "$at")" "$(word32 $((at + 2)))" "${w[at + 4]}" "${w[at + 5]}" "${w[at + 6]}" "${w[at + 7]}"
+    local id=$(( w[at + 10] | w[at + 11] << 16 ))
+    (( id == 0xFFFFFFFF )) && id=-1
+    printf '%d %s %s %s %d %d %d %d' "$id" "$t" \
+      "$(word32 $((at + 4)))" "$(word32 $((at + 2)))" "${w[at + 6]}" "${w[at + 7]}" "${w[at + 8]}" "${w[at + 9]}"
     next_text; printf ' %s\n' "$t"
-    i=$(( i + (w[i] > 0 ? w[i] / 2 : 1) ))  # creation data, its size word included
+    i=$(( i + 1 + (w[i] + 1) / 2 ))  # creation data: its size word, then that many bytes
   done
 }
 if has_resource 5 1000; then
   extract 5 1000 "$work/dialog" --raw
   dialog_table "$work/dialog" >"$work/dialog.txt"
   cat >"$work/dialog.expected" <<'EOF'
-dialog 0x80C800C0 0x00000000 14 items 0 0 330 200 menu "" class "" title "" font 8 "MS Sans Serif"
-99 button 0x50010001 0x00000000 206 182 58 14 ""
-2 button 0x50010000 0x00000000 267 182 58 14 ""
--1 static 0x50020010 0x00000000 3 177 324 1 ""
+dialog 0x80C800C8 0x00000000 15 items 0 0 330 223 menu "" class "" title "" font 8 weight 0 italic 0 charset 1 "MS Shell Dlg 2"
+99 button 0x50010001 0x00000000 206 205 58 14 ""
+2 button 0x50010000 0x00000000 267 205 58 14 ""
+-1 static 0x50020010 0x00000000 3 200 324 1 ""
 -1 static 0x50000003 0x00000000 298 8 20 20 #1
 1001 static 0x50020200 0x00000000 12 15 280 20 ""
 1002 static 0x50020000 0x00000000 20 37 200 8 ""
@@ -166,7 +172,8 @@ dialog 0x80C800C0 0x00000000 14 items 0 0 330 200 menu "" class "" title "" font
 1041 button 0x50010003 0x00000000 25 137 180 10 ""
 1042 button 0x50010003 0x00000000 25 150 180 10 ""
 1043 button 0x50010003 0x00000000 25 163 180 10 ""
-1047 static 0x50020200 0x00000000 20 184 180 10 ""
+1047 static 0x50028280 0x00000000 12 178 311 8 ""
+1048 msctls_progress32 0x40000001 0x00000000 12 188 311 8 ""
 EOF
   diff -u --label expected --label setup.exe "$work/dialog.expected" "$work/dialog.txt" >"$work/dialog.diff" ||
     fail "dialog 1000 differs from its layout:"$'\n'"$(cat "$work/dialog.diff")"

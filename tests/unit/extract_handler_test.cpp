@@ -39,8 +39,8 @@ class ExtractFilter : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(CreateInstallerState(), nullptr);
-        SetWide(gInstallerState->languageFileBase, "Prog");
         context = InstallContext();
+        SetWide(context.languageFileBase, "Prog");
         context.dialog = &dialog;
         context.view = &kView;
         SetWide(context.destinationFolder, Utf8(Wide(dir.path()).c_str()));

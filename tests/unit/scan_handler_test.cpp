@@ -2,6 +2,7 @@
 // and the installer state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "core/installer_state.h"
@@ -10,12 +11,14 @@
 
 namespace {
 
-// A dialog stand-in that remembers what the scan did to it.
+// A dialog stand-in that remembers what the scan did to it and was told.
 struct FakeDialog {
     std::string title = "Setup";
     std::string productLabel, platformLabel;
     std::vector<std::pair<std::string, LanguageCode>> languages;
-    ScanView view{this, GetTitle, SetTitle, SetProductLabel, SetPlatformLabel, Find, Add};
+    ScanFindings findings = {};
+    std::vector<ScanFinding> reports;
+    ScanView view{this, &findings, GetTitle, SetTitle, SetProductLabel, SetPlatformLabel, Find, Add, Found};
 
     static FakeDialog* Of(void* context) { return static_cast<FakeDialog*>(context); }
     static void GetTitle(void* c, char* title, int capacity) {
@@ -31,6 +34,7 @@ struct FakeDialog {
         return -1;
     }
     static void Add(void* c, const WideChar* name, LanguageCode code) { Of(c)->languages.emplace_back(Utf8(name), code); }
+    static void Found(void* c, ScanFinding finding) { Of(c)->reports.push_back(finding); }
 };
 
 class ScanHandler : public ::testing::Test {
@@ -79,12 +83,14 @@ TEST_F(ScanHandler, TheDescriptionNamesProductVersionAndPlatform) {
         SetUp();
         dialog = FakeDialog();
         dialog.view.context = &dialog;
+        dialog.view.findings = &dialog.findings;
         if (c.platformFolderFirst) Entry("32\\x.dll", "x");
         Entry("file_id.diz", c.description);
         EXPECT_EQ(dialog.title, c.title);
         EXPECT_EQ(dialog.productLabel, c.label);
         EXPECT_EQ(dialog.platformLabel, c.platform);
-        EXPECT_STREQ(gInstallerState->productName, c.productName);
+        EXPECT_STREQ(dialog.findings.productName, c.productName);
+        EXPECT_EQ(std::count(dialog.reports.begin(), dialog.reports.end(), FOUND_PRODUCT_NAME), c.productName[0] ? 1 : 0);
     }
 }
 
@@ -94,7 +100,7 @@ TEST_F(ScanHandler, OnlyTheRootDescriptionCounts) {
     Entry("FILE_ID.DIZ", "Foo Version 1\r\n");
     Entry("FILE_ID.DIZ", "Bar Version 2\r\n");
     EXPECT_EQ(dialog.title, "Setup Foo 1 Bar 2") << "a second description extends the title again";
-    EXPECT_STREQ(gInstallerState->productName, "Foo") << "the first description names the product";
+    EXPECT_STREQ(dialog.findings.productName, "Foo") << "the first description names the product";
 }
 
 TEST_F(ScanHandler, PlatformFolders) {
@@ -105,13 +111,16 @@ TEST_F(ScanHandler, PlatformFolders) {
                  {"x\\32\\y.dll", 0}, {"3\\x", 0}, {"32", 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        gInstallerState->platformFolders = 0;
+        dialog.findings.platformFolders = 0;
+        dialog.reports.clear();
         Entry(c.path, "data");
-        EXPECT_EQ(gInstallerState->platformFolders, c.bits);
+        Entry(c.path, "again");
+        EXPECT_EQ(dialog.findings.platformFolders, c.bits);
+        EXPECT_EQ(dialog.reports.size(), c.bits ? 1u : 0u) << "a folder is reported when it is new";
     }
-    gInstallerState->platformFolders = 0;
+    dialog.findings.platformFolders = 0;
     Entry("32\\empty.dll", Bytes());
-    EXPECT_EQ(gInstallerState->platformFolders, 0) << "an empty entry is never looked at";
+    EXPECT_EQ(dialog.findings.platformFolders, 0) << "an empty entry is never looked at";
 }
 
 Bytes Utf16(const std::u16string& text) {
@@ -156,10 +165,13 @@ TEST_F(ScanHandler, TheFirstLanguageFileNamesTheStem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        gInstallerState->languageFileBase[0] = 0;
+        dialog.findings.languageFileBase[0] = 0;
+        dialog.reports.clear();
         Entry(c.path, "nothing");
         Entry("Later_IT.LNG", "nothing");
-        EXPECT_EQ(Utf8(gInstallerState->languageFileBase), c.base);
+        EXPECT_EQ(Utf8(dialog.findings.languageFileBase), c.base);
+        EXPECT_EQ(std::count(dialog.reports.begin(), dialog.reports.end(), FOUND_LANGUAGE_FILE_BASE), 1)
+            << "the first stem only";
     }
 }
 
@@ -167,7 +179,7 @@ TEST_F(ScanHandler, ShortNamesAndEmptyEntriesAreNotRead) {
     Entry("_X.LNG", "Language=Short\r\n");  // six characters: too short to be tested
     Entry("Prog_FR.LNG", Bytes());
     EXPECT_TRUE(dialog.languages.empty());
-    EXPECT_EQ(gInstallerState->languageFileBase[0], 0);
+    EXPECT_EQ(dialog.findings.languageFileBase[0], 0);
 }
 
 }  // namespace
