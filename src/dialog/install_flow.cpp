@@ -60,8 +60,8 @@ void GiveUpWaiting(HWND dialog) {
     wchar_t title[1024];
     title[0] = 0;
     GetWindowTextW(dialog, title, 1024);
-    ReturnToChoices(dialog);
     ShowMessage(dialog, text, title, MB_ICONWARNING);
+    ReturnToChoices(dialog);
 }
 
 }  // namespace

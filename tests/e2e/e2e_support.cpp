@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include <shlobj.h>
+
 #include <fstream>
 
 std::wstring Environment(const wchar_t* name) {
@@ -53,13 +55,25 @@ void EndToEnd::SetUp() {
     fs::create_directories(work_);
 }
 
+std::wstring SpecialFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+// What an install of the test product leaves outside its folder.
 void EndToEnd::TearDown() {
     std::error_code ec;
     fs::remove_all(work_, ec);
+    fs::remove_all(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Norvalent Tool", ec);
+    fs::remove(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Norvalent Tool.lnk", ec);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE,
+                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Norvalent Tool");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norvalent");
 }
 
 fs::path EndToEnd::Pack(const std::map<std::string, std::string>& files, const std::string& productCode,
-                        const std::string& mainProgram, const std::string& windowClass) {
+                        const std::string& mainProgram, const std::string& windowClass, int level) {
     fs::path folder = work_ / "product";
     std::error_code ec;
     fs::remove_all(folder, ec);
@@ -72,7 +86,7 @@ fs::path EndToEnd::Pack(const std::map<std::string, std::string>& files, const s
     options.windowClass = windowClass;
     options.mainProgram = mainProgram;
     options.year = 2026, options.month = 12, options.day = 11;
-    options.lzma.level = 1;
+    options.lzma.level = level;
     options.lzma.dictionarySize = 1 << 20;
     EXPECT_EQ(PackSetup(options), "");
     return options.output;
@@ -92,6 +106,8 @@ fs::path EndToEnd::MakeProduct(const std::string& productCode, const std::string
 void EndToEnd::Screenshot(HWND window, const std::string& name) {
     std::wstring folder = Environment(L"SCREENSHOT_DIR");
     if (folder.empty()) return;
+    // The window's own thread paints it when its queue runs dry: give it a moment.
+    Sleep(300);
     std::wstring file = folder + L"\\" + std::wstring(name.begin(), name.end()) + L".bmp";
     EXPECT_TRUE(SaveScreenshot(window, file));
 }

@@ -31,6 +31,8 @@ struct Texts {
 const Texts& Expected();
 
 void WriteText(const fs::path& path, const std::string& text);
+// The file-system path of a shell folder (a CSIDL).
+std::wstring SpecialFolder(int csidl);
 std::string ReadText(const fs::path& path);
 
 class EndToEnd : public ::testing::Test {
@@ -40,7 +42,7 @@ protected:
 
     // Packs files (relative name -> content) into a setup file.
     fs::path Pack(const std::map<std::string, std::string>& files, const std::string& productCode,
-                  const std::string& mainProgram = "Tool.exe", const std::string& windowClass = "");
+                  const std::string& mainProgram = "Tool.exe", const std::string& windowClass = "", int level = 1);
     // The standard product: description, four languages, 32/64 folders.
     fs::path MakeProduct(const std::string& productCode, const std::string& windowClass = "");
     std::wstring ProgramFiles() { return Environment(L"ProgramFiles"); }

@@ -18,12 +18,6 @@ std::wstring RegistryText(HKEY root, const std::wstring& key, const wchar_t* nam
     return status == ERROR_SUCCESS ? value : L"<no value>";
 }
 
-std::wstring SpecialFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
-    return path;
-}
-
 // What lnkinfo reads from a shortcut file: "<target> | <working folder>".
 std::string ShortcutInfo(const fs::path& link) {
     if (!fs::exists(link)) return "<no shortcut>";
@@ -50,13 +44,6 @@ protected:
     void SetUp() override {
         EndToEnd::SetUp();
         destination_ = work_ / "Installed Tool";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Norvalent Tool", ec);
-        fs::remove(SpecialFolder(CSIDL_DESKTOPDIRECTORY) + L"\\Norvalent Tool.lnk", ec);
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (std::wstring(kUninstallKey) + L"Norvalent Tool").c_str());
-        EndToEnd::TearDown();
     }
 
     // Starts the setup and waits for its dialog, with the destination set.

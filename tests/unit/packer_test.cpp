@@ -58,8 +58,8 @@ TEST_F(Packer, WhatIsPackedIsReadBackExactly) {
     EXPECT_EQ(listing.mainProgram, "Nvx.exe");
     EXPECT_EQ(listing.packageDate, PackageDateValue(2026, 3, 14));
     EXPECT_EQ(Names(listing), (std::vector<std::string>{"32\\Nvx.exe", "64\\bin\\Nvx.exe", "FILE_ID.DIZ",
-                                                        "docs\\caf\xC3\xA9 \xE2\x82\xAC.txt", "empty.txt",
-                                                        "Nvx_DE.LNG"}));
+                                                        "Nvx_DE.LNG", "empty.txt",
+                                                        "docs\\caf\xC3\xA9 \xE2\x82\xAC.txt"}));
     EXPECT_EQ(listing.entries[1].size, big.size());
 
     // Extracted, every byte is the original, with the package date as time.
@@ -87,24 +87,32 @@ TEST_F(Packer, TheSameInputsGiveTheSameFile) {
 TEST_F(Packer, OrderRules) {
     Put("zeta.txt", {1});
     Put("Alpha.txt", {1});
-    Put("64/a.dll", {1});
-    Put("32/empty.dll", {});  // an empty file shows the scan nothing, so it need not lead
+    Put("64/a.dll", {1, 2, 3});
+    Put("64/z.dll", {1, 2});      // the smallest of 64 leads it
+    Put("64/big.dll", Sequence(5000, 1));
+    Put("32/empty.dll", {});      // an empty file shows the scan nothing, so it need not lead
+    Put("32/sub/b.dll", {1});
+    Put("32/a.dll", {1});         // as small as sub/b.dll, and first by name
+    Put("Prog_DE.lng", {1});
+    Put("Prog_IT.LNG", {1});
     Put("file_id.diz", {1});
     Put("last-empty.txt", {});
     std::vector<PackageEntry> entries;
     ASSERT_EQ(PlanPackage(options.folder, {}, &entries), "");
     std::vector<std::string> names;
     for (const PackageEntry& e : entries) names.push_back(e.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"64\\a.dll", "file_id.diz", "32\\empty.dll", "Alpha.txt",
-                                               "last-empty.txt", "zeta.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"32\\a.dll", "64\\z.dll", "file_id.diz", "Prog_DE.lng", "Prog_IT.LNG",
+                                               "32\\empty.dll", "32\\sub\\b.dll", "64\\a.dll", "64\\big.dll",
+                                               "Alpha.txt", "last-empty.txt", "zeta.txt"}));
 
     WriteBytes(dir / "order.txt", {'z', 'e', 't', 'a', '.', 't', 'x', 't', '\r', '\n', '3', '2', '\\', 'e', 'm',
                                    'p', 't', 'y', '.', 'd', 'l', 'l', '\n'});
     ASSERT_EQ(PlanPackage(options.folder, dir / "order.txt", &entries), "");
     names.clear();
     for (const PackageEntry& e : entries) names.push_back(e.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"zeta.txt", "32\\empty.dll", "64\\a.dll", "file_id.diz",
-                                               "last-empty.txt", "Alpha.txt"}))
+    EXPECT_EQ(names, (std::vector<std::string>{"zeta.txt", "32\\empty.dll", "32\\a.dll", "64\\z.dll", "file_id.diz",
+                                               "Prog_DE.lng", "Prog_IT.LNG", "32\\sub\\b.dll", "64\\a.dll",
+                                               "64\\big.dll", "last-empty.txt", "Alpha.txt"}))
         << "an empty last entry would never reach the installer";
 }
 

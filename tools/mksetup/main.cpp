@@ -51,8 +51,9 @@ const char kPackUsage[] =
     "                         the installer allocates it when it runs\n"
     "  --quiet                no progress line\n"
     "\n"
-    "Default order: non-empty files in top folders 32 and 64, then FILE_ID.DIZ,\n"
-    "then the rest, each group by name. The same inputs give the same file.\n";
+    "Default order: the smallest non-empty file of the top folders 32 and 64,\n"
+    "FILE_ID.DIZ, the .LNG files, then the rest, each group by name. The same\n"
+    "inputs give the same file.\n";
 
 const char kListUsage[] =
     "usage: mksetup list SETUP\n"

@@ -24,11 +24,12 @@ std::string Folded(std::string name) {
     return name;
 }
 
-int Group(const PackageEntry& entry) {
-    const std::string& n = entry.name;
-    if (entry.size > 0 && n.size() > 3 && (n.compare(0, 3, "32\\") == 0 || n.compare(0, 3, "64\\") == 0)) return 0;
-    if (Folded(n) == "FILE_ID.DIZ") return 1;
-    return 2;
+bool InPlatformFolder(const std::string& name) {
+    return name.size() > 3 && (name.compare(0, 3, "32\\") == 0 || name.compare(0, 3, "64\\") == 0);
+}
+
+bool IsLanguageFile(const std::string& name) {
+    return name.size() > 4 && Folded(name.substr(name.size() - 4)) == ".LNG";
 }
 
 bool NameLess(const std::string& a, const std::string& b) {
@@ -41,11 +42,39 @@ bool NameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// The head that the installer's dialog needs comes first, so that it is
+// complete after a few kilobytes: one (the smallest) non-empty file of each
+// platform folder for the platform line, the description, the language
+// files; then the rest.
 void DefaultOrder(std::vector<PackageEntry>& entries) {
-    std::sort(entries.begin(), entries.end(), [](const PackageEntry& a, const PackageEntry& b) {
-        int ga = Group(a), gb = Group(b);
-        return ga != gb ? ga < gb : NameLess(a.name, b.name);
+    enum { HEAD_32, HEAD_64, DESCRIPTION, LANGUAGES, REST };
+    std::vector<int> groups(entries.size(), REST);
+    for (int platform = HEAD_32; platform <= HEAD_64; ++platform) {
+        const char* folder = platform == HEAD_32 ? "32\\" : "64\\";
+        int smallest = -1;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const PackageEntry& e = entries[i];
+            if (e.size == 0 || !InPlatformFolder(e.name) || e.name.compare(0, 3, folder) != 0) continue;
+            if (smallest < 0 || e.size < entries[smallest].size ||
+                (e.size == entries[smallest].size && NameLess(e.name, entries[smallest].name)))
+                smallest = static_cast<int>(i);
+        }
+        if (smallest >= 0) groups[smallest] = platform;
+    }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (groups[i] != REST) continue;
+        if (Folded(entries[i].name) == "FILE_ID.DIZ") groups[i] = DESCRIPTION;
+        else if (IsLanguageFile(entries[i].name)) groups[i] = LANGUAGES;
+    }
+    std::vector<size_t> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return groups[a] != groups[b] ? groups[a] < groups[b] : NameLess(entries[a].name, entries[b].name);
     });
+    std::vector<PackageEntry> sorted;
+    sorted.reserve(entries.size());
+    for (size_t i : order) sorted.push_back(entries[i]);
+    entries.swap(sorted);
 }
 
 std::string EntryName(const fs::path& relative, PackageEntry* entry) {

@@ -2,12 +2,13 @@
 //
 // Every regular file below the product folder becomes one entry, named by its
 // path relative to the folder with backslashes between the parts, in
-// Windows-1252. The default order, which lets the installer's scan see what
-// it needs:
-//   1. non-empty files in a top folder "32" or "64" (before the description,
-//      so that the description's platform line is shown);
+// Windows-1252. The default order puts first what the installer's dialog
+// needs, so that it is complete after a few kilobytes of the stream:
+//   1. the smallest non-empty file of the top folder "32", then of "64" (one
+//      is enough, before the description, for its platform line to show);
 //   2. the root description file FILE_ID.DIZ;
-//   3. everything else;
+//   3. the language files (*.LNG);
+//   4. everything else;
 // each group sorted by name, ASCII letters compared without case, then by the
 // bytes. An order file (one name per line, either separator) puts the named
 // files first, in its order; the rest follow in the default order. An empty
