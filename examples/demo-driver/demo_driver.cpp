@@ -27,16 +27,23 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     std::wstring folder = argv[2];
+    DWORD start = GetTickCount();
     SetupRun run(argv[1]);
     if (!run.started()) {
         fprintf(stderr, "demo_driver: cannot start the setup (error %lu)\n", GetLastError());
         return 1;
     }
-    HWND dialog = run.WaitForDialog();
+    HWND dialog = run.WaitForDialogShown();
     if (!dialog) {
         fputs("demo_driver: the setup dialog did not appear\n", stderr);
         return 1;
     }
+    printf("The dialog is on the screen after %.1f s; the package is being checked.\n", (GetTickCount() - start) / 1000.0);
+    if (!run.WaitForDialog()) {
+        fputs("demo_driver: the setup did not finish checking its package\n", stderr);
+        return 1;
+    }
+    printf("The package is checked after %.1f s: OK is enabled.\n", (GetTickCount() - start) / 1000.0);
     Sleep(500);  // let it paint
     Print(L"Dialog: " + WindowText(dialog) + L"\n");
     Print(L"  destination: " + ControlText(dialog, 1032) + L"\n");
@@ -44,12 +51,19 @@ int wmain(int argc, wchar_t** argv) {
         Print(std::wstring(L"  language: [") + (item.checked ? L"x" : L" ") + L"] " + item.text + L"\n");
     SaveScreenshot(dialog, folder + L"\\dialog.bmp");
     if (install) {
+        DWORD pressed = GetTickCount();
         Press(dialog, 99);
+        // A picture of the install under way, once the bar has moved.
+        HWND bar = GetDlgItem(dialog, 1048);
+        for (int waited = 0; waited < 10000 && SendMessageW(bar, 0x408 /* PBM_GETPOS */, 0, 0) < 200; waited += 20)
+            Sleep(20);
+        SaveScreenshot(dialog, folder + L"\\progress.bmp");
         HWND box = run.WaitForMessageBox(120000);
         if (!box) {
             fputs("demo_driver: no message after OK\n", stderr);
             return 1;
         }
+        printf("Installed %.1f s after OK.\n", (GetTickCount() - pressed) / 1000.0);
         Sleep(300);
         Print(L"Message \"" + WindowText(box) + L"\": " + MessageBoxText(box) + L"\n");
         SaveScreenshot(box, folder + L"\\message.bmp");
