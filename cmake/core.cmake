@@ -8,6 +8,8 @@ set(SETUP_CORE_SOURCES
   src/platform/cp1252.cpp
   src/platform/platform_faults.cpp
   src/support/bounded_text.cpp
+  src/support/name_rule.cpp
+  src/support/destination_path.cpp
   src/payload/payload_container.cpp
   src/payload/archive_reader.cpp
   src/payload/archive_pass.cpp

@@ -17,6 +17,8 @@ void InitInstaller(HINSTANCE instance) {
     SelectUiLanguage();
     GetModuleFileNameW(nullptr, gInstallerState->setupPath, PATH_CAPACITY);
     gInstallerState->setupPath[PATH_CAPACITY - 1] = 0;
+    gInstallerState->setupFile = FileOpenRead(gInstallerState->setupPath);
+    if (gInstallerState->setupFile == NO_FILE) gInstallerState->setupFileError = LastErrorOr(ERROR_ACCESS_DENIED);
 }
 
 namespace {
@@ -43,6 +45,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InitInstaller(instance);
     DialogBoxParamW(instance, MAKEINTRESOURCEW(SETUP_DIALOG_ID), nullptr, SetupDialogProc, 0);
     OleUninitialize();
+    if (gInstallerState->setupFile != NO_FILE) FileClose(gInstallerState->setupFile);
     ReleaseSetupSession();
     FreeAndNull(&state);
     gInstallerState = nullptr;
@@ -51,6 +54,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
 // The process starts here, without the C runtime's start-up code, which the
 // installer does not need: no arguments, no static constructors, exit code 0.
-extern "C" void SetupEntry() {
+extern "C" __attribute__((used)) void SetupEntry() {
     ExitProcess(static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOWDEFAULT)));
 }

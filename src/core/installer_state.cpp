@@ -9,6 +9,7 @@ InstallerState* CreateInstallerState() {
     if (!block) return nullptr;
     memset(block, 0, sizeof(InstallerState));
     gInstallerState = static_cast<InstallerState*>(block);
+    gInstallerState->setupFile = NO_FILE;
     return gInstallerState;
 }
 

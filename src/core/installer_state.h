@@ -34,6 +34,12 @@ struct InstallerState {
     uint8_t platformFolders;                       // PLATFORM_FOLDER_* bits
     WideChar languageFileBase[LANGUAGE_FILE_BASE_CAPACITY];
     WideChar setupPath[PATH_CAPACITY];             // the running executable's full path
+    // The setup file, opened once at start and held until the end, shared
+    // for reading only: every pass reads these bytes, and nobody can replace
+    // or rename the file in between. NO_FILE, with the reason, when it
+    // could not be opened.
+    FileHandle setupFile;
+    int32_t setupFileError;
 };
 
 // Set by start-up before the dialog exists, cleared when the state is released.

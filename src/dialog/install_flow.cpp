@@ -7,6 +7,7 @@
 #include "dialog/setup_session.h"
 #include "install/instance_shutdown.h"
 #include "support/bounded_text.h"
+#include "support/destination_path.h"
 #include "support/files_messages.h"
 
 namespace {
@@ -72,7 +73,21 @@ void OnOk(HWND dialog) {
     wchar_t folder[1024];
     folder[0] = 0;
     GetDlgItemTextW(dialog, ID_DESTINATION_EDIT, folder, 1022);
+    // What is remembered, registered and put in shortcuts is the full path;
+    // a relative one would depend on where the setup happens to run.
+    int32_t problem = TrimDestination(folder);
     if (!folder[0]) return;
+    if (problem == 0) {
+        ToFullPath(folder);
+        problem = CleanDestinationComponents(folder, 1024);
+    }
+    if (problem != 0) {
+        ShowSystemError(dialog, static_cast<DWORD>(problem), nullptr);
+        return;
+    }
+    session->settingDestination = true;
+    SetDlgItemTextW(dialog, ID_DESTINATION_EDIT, folder);
+    session->settingDestination = false;
     int count = 0;
     LanguageChoice* languages = ReadLanguageChoices(GetDlgItem(dialog, ID_LANGUAGE_LIST), &count);
     session->install = CreateInstallJob(folder, languages, count, DialogSink(dialog));

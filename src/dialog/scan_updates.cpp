@@ -115,7 +115,8 @@ void StartScan(HWND dialog) {
     char title[DESCRIPTION_CAPACITY];
     title[0] = 0;
     GetWindowTextA(dialog, title, DESCRIPTION_CAPACITY - 1);
-    session->scan = CreateScanJob(gInstallerState->setupPath, title, DialogSink(dialog));
+    session->scan = CreateScanJob(gInstallerState->setupFile, gInstallerState->setupFileError, title,
+                                  DialogSink(dialog));
     if (!session->scan) {
         ShowSystemError(dialog, ERROR_NOT_ENOUGH_MEMORY, nullptr);
         PostMessageW(dialog, WM_CLOSE, 0, 0);

@@ -2,6 +2,8 @@
 
 #include "core/installer_state.h"
 #include "support/bounded_text.h"
+#include "install/shortcuts.h"
+#include "support/destination_path.h"
 #include "support/files_messages.h"
 
 namespace {
@@ -61,7 +63,11 @@ bool GetRememberedDestination(const char* productCode, wchar_t* buffer, int capa
     buffer[0] = 0;
     wchar_t code[PRODUCT_CODE_CAPACITY];
     ProductCodeName(productCode, code);
-    if (code[0] && ReadStringValue(HKEY_CURRENT_USER, kRememberKey, code, buffer, capacity) && buffer[0]) return true;
+    // A value that is no full path was not written by a setup of ours, or is
+    // from before they made it one: it would install relative to wherever the
+    // setup happens to run.
+    if (code[0] && ReadStringValue(HKEY_CURRENT_USER, kRememberKey, code, buffer, capacity) && IsFullPathForm(buffer))
+        return true;
     buffer[0] = 0;
     return false;
 }
@@ -71,7 +77,9 @@ void GetProgramsDestination(const char* productName, wchar_t* buffer, int capaci
     ProgramsFolder(buffer, capacity);
     if (!buffer[0]) return;
     AppendSeparator(buffer, capacity);
-    AppendNarrow(productName, buffer, capacity);
+    wchar_t name[PRODUCT_NAME_CAPACITY];
+    ProductFileName(productName, name, PRODUCT_NAME_CAPACITY);
+    AppendBounded(name, buffer, capacity);
 }
 
 void GetDefaultDestination(wchar_t* buffer, int capacity) {

@@ -107,7 +107,7 @@ InstallJob* CreateInstallJob(const wchar_t* destinationFolder, const LanguageCho
     }
     InstallJob* job = new (block) InstallJob;
     job->doneEvent = doneEvent;
-    PrepareExtractJob(&job->extract, state->setupPath, sink);
+    PrepareExtractJob(&job->extract, state->setupFile, sink);
     InstallContext* context = &job->extract.context;
     CopyBounded(destinationFolder, context->destinationFolder, 1024);
     ToWide(state->mainProgram, context->mainProgram, 32);
@@ -152,9 +152,10 @@ int FinishInstall(HWND dialog, InstallJob* job) {
         ShowFailure(dialog, job->result);
         return job->result;
     }
-    wchar_t productName[PRODUCT_NAME_CAPACITY];
+    wchar_t productName[PRODUCT_NAME_CAPACITY], linkName[PRODUCT_NAME_CAPACITY];
     ToWide(job->productName, productName, PRODUCT_NAME_CAPACITY);
-    CreateShortcuts(job, productName);
+    ProductFileName(job->productName, linkName, PRODUCT_NAME_CAPACITY);
+    CreateShortcuts(job, linkName);
     ShowSuccess(dialog, productName);
     return 0;
 }

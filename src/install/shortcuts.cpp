@@ -7,6 +7,12 @@
 #include "passes/extract_handler.h"
 #include "support/bounded_text.h"
 #include "support/files_messages.h"
+#include "support/name_rule.h"
+
+void ProductFileName(const char* productName, wchar_t* name, int capacity) {
+    ToWide(productName, name, capacity);
+    MakeSafeName(name, capacity);
+}
 
 void GetSpecialFolder(int csidl, wchar_t* path) {
     path[0] = 0;
@@ -110,7 +116,7 @@ void CreateProgramGroup(const InstallContext* context) {
     if (!group[0]) GetSpecialFolder(CSIDL_PROGRAMS, group);
     if (!group[0]) return;
     wchar_t product[PATH_CAPACITY];
-    ToWide(gInstallerState->productName, product, PATH_CAPACITY);
+    ProductFileName(gInstallerState->productName, product, PATH_CAPACITY);
     AppendPathComponent(product, group, PATH_CAPACITY);
     // An existing group, from an earlier installation, is left untouched.
     if (CreateDirectoryTree(group) != 0) return;

@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+// The product's name as a file or folder name (program group, shortcuts,
+// default destination): what Windows forbids in names becomes '_', and so on
+// (MakeSafeName). The dialog and the messages show the name as written.
+void ProductFileName(const char* productName, wchar_t* name, int capacity);
 // The file-system path of a shell special folder (a CSIDL), or empty.
 void GetSpecialFolder(int csidl, wchar_t* path);
 // The Quick Launch folder, or empty when the system pins to the taskbar

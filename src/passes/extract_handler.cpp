@@ -2,6 +2,7 @@
 
 #include "support/ascii.h"
 #include "support/bounded_text.h"
+#include "support/name_rule.h"
 
 namespace {
 
@@ -67,11 +68,17 @@ int32_t OnExtractEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t, v
         pathBuffer[0] = 0;
         return 0;
     }
+    // A name that Windows would not make a plain file of never reaches the
+    // disk; the check has refused the package before it came to this.
+    const WideChar* name = pathBuffer + FileNameOffset(pathBuffer);
+    if (!IsSafeName(name, WideLength(name))) {
+        pathBuffer[0] = 0;
+        return 0;
+    }
     WideChar destination[1024];
     SetBounded(context->destinationFolder, destination, 1024);
-    AppendPathComponent(pathBuffer + FileNameOffset(pathBuffer), destination, 1024);
-    NoteProgram(context, pathBuffer + FileNameOffset(pathBuffer));
-    if (FileOrFolderExists(destination)) DeleteFileAt(destination);
+    AppendPathComponent(name, destination, 1024);
+    NoteProgram(context, name);
     CopyBounded(destination, pathBuffer, 1024);
     context->view->ShowStatus(context->dialog, pathBuffer);
     return 1;

@@ -1,7 +1,8 @@
 // The extract pass's entry handler: which entries are installed, and where.
-// Entries outside the chosen platform folder and language files of
-// unchecked languages are dropped; every installed file lands directly in
-// the destination folder under its file name.
+// Entries outside the chosen platform folder, language files of unchecked
+// languages and names that break the name rule are dropped; every installed
+// file lands directly in the destination folder under its file name, and
+// replaces an older file of that name once it is whole.
 #pragma once
 
 #include <stdint.h>

@@ -34,8 +34,8 @@ bool Advanced(void* self, const ArchiveReader*, uint32_t done) {
 
 }  // namespace
 
-void PrepareExtractJob(ExtractJob* job, const WideChar* setupPath, PassEventSink sink) {
-    CopyBounded(setupPath, job->setupPath, PATH_CAPACITY);
+void PrepareExtractJob(ExtractJob* job, FileHandle setupFile, PassEventSink sink) {
+    job->setupFile = setupFile;
     job->sink = sink;
     job->stop.store(false);
     job->context.dialog = job;
@@ -44,5 +44,5 @@ void PrepareExtractJob(ExtractJob* job, const WideChar* setupPath, PassEventSink
 
 int32_t RunExtractJob(ExtractJob* job) {
     PassObserver observer = {job, Started, Advanced};
-    return RunObservedPass(&job->reader, job->setupPath, OnExtractEntry, &job->context, &observer);
+    return RunPassOnFile(&job->reader, job->setupFile, OnExtractEntry, &job->context, &observer);
 }

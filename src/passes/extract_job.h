@@ -2,7 +2,7 @@
 // and tells the dialog's thread how far it is, as EVENT_PROGRESS events that
 // carry the file being written.
 //
-// Hand-over: the dialog's thread fills the job (the setup path, the sink and
+// Hand-over: the dialog's thread fills the job (the setup file, the sink and
 // the InstallContext with everything the filter needs: destination, platform
 // folder, language checks, language file stem, main program) before the
 // worker starts. From then on it belongs to the worker until the dialog's
@@ -18,7 +18,7 @@
 
 struct ExtractJob {
     // Set before the worker starts, read-only after.
-    WideChar setupPath[PATH_CAPACITY];
+    FileHandle setupFile;  // held open by the installer
     PassEventSink sink;
     // Set by the dialog's thread only when it must end at once; an install is
     // otherwise never stopped half-way.
@@ -32,9 +32,9 @@ struct ExtractJob {
     ProgressPacer pacer;
 };
 
-// Makes job (zeroed, owned by the caller) ready: paths, sink, the view that
-// reports progress. The caller fills the rest of the context.
-void PrepareExtractJob(ExtractJob* job, const WideChar* setupPath, PassEventSink sink);
+// Makes job (zeroed, owned by the caller) ready: the setup file, the sink,
+// the view that reports progress. The caller fills the rest of the context.
+void PrepareExtractJob(ExtractJob* job, FileHandle setupFile, PassEventSink sink);
 // Runs the extract pass, sending progress; returns the pass's result. The
 // archive header the pass read stays in job->reader.
 int32_t RunExtractJob(ExtractJob* job);

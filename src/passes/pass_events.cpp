@@ -5,7 +5,11 @@
 #include "support/bounded_text.h"
 
 PassEvent* NewPassEvent(PassEventKind kind, int textUnits, int unitSize) {
-    size_t size = sizeof(PassEvent) + static_cast<size_t>(textUnits + 1) * static_cast<size_t>(unitSize);
+    // Room for a wide terminator at least, so that an event without text
+    // reads as an empty text whichever way it is read.
+    size_t text = static_cast<size_t>(textUnits + 1) * static_cast<size_t>(unitSize);
+    if (text < sizeof(WideChar)) text = sizeof(WideChar);
+    size_t size = sizeof(PassEvent) + text;
     PassEvent* event = static_cast<PassEvent*>(MemAlloc(size));
     if (!event) return nullptr;
     memset(event, 0, size);

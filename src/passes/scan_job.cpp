@@ -6,6 +6,7 @@
 
 #include "payload/archive_pass.h"
 #include "support/bounded_text.h"
+#include "support/name_rule.h"
 
 namespace {
 
@@ -102,6 +103,10 @@ void Found(void* context, ScanFinding finding) {
 int32_t ScanEntry(WideChar* pathBuffer, const uint8_t* preview, uint32_t size, void* userData) {
     ScanJob* job = Of(userData);
     SendHeaderOnce(job);
+    if (!preview) {
+        const WideChar* name = pathBuffer + FileNameOffset(pathBuffer);
+        if (!IsSafeName(name, WideLength(name))) job->badName = true;
+    }
     return OnScanEntry(pathBuffer, preview, size, &job->view);
 }
 
@@ -124,7 +129,7 @@ bool Advanced(void* self, const ArchiveReader*, uint32_t done) {
 
 }  // namespace
 
-ScanJob* CreateScanJob(const WideChar* setupPath, const char* title, PassEventSink sink) {
+ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* title, PassEventSink sink) {
     void* block = MemAlloc(sizeof(ScanJob));
     LanguageCode* languages = static_cast<LanguageCode*>(MemAlloc(sizeof(LanguageCode) * 8));
     PassEvent* doneEvent = NewPassEvent(EVENT_DONE);
@@ -137,7 +142,8 @@ ScanJob* CreateScanJob(const WideChar* setupPath, const char* title, PassEventSi
     memset(block, 0, sizeof(ScanJob));
     ScanJob* job = new (block) ScanJob;
     job->stop.store(false);
-    CopyBounded(setupPath, job->setupPath, PATH_CAPACITY);
+    job->setupFile = setupFile;
+    job->openError = openError;
     AppendBoundedA(title, job->title, DESCRIPTION_CAPACITY);
     job->sink = sink;
     job->languages = languages;
@@ -153,8 +159,10 @@ ScanJob* CreateScanJob(const WideChar* setupPath, const char* title, PassEventSi
 void RunScanJob(void* argument) {
     ScanJob* job = Of(argument);
     PassObserver observer = {job, Started, Advanced};
-    int32_t result = RunObservedPass(&job->reader, job->setupPath, ScanEntry, job, &observer);
+    int32_t result = job->openError ? job->openError : ERROR_CODE_ACCESS_DENIED;
+    if (job->setupFile != NO_FILE) result = RunPassOnFile(&job->reader, job->setupFile, ScanEntry, job, &observer);
     if (result == PASS_STOPPED && job->stop.load(std::memory_order_acquire)) return;
+    if (result == 0 && job->badName) result = PASS_BROKEN;
     PassEvent* done = WithHeader(job->doneEvent, &job->reader);
     job->doneEvent = nullptr;
     done->value = result;

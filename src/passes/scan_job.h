@@ -2,8 +2,12 @@
 // checks it, and tells the dialog's thread everything it finds as events,
 // ending with EVENT_DONE.
 //
+// Besides what the scan handler learns, the job checks every entry's name
+// against the name rule (support/name_rule.h): a package that holds a name
+// the installer would not write is broken, and its scan ends with -1.
+//
 // Hand-over: the dialog's thread creates the job and fills what the scan
-// needs from the dialog (the setup path, the title, the sink) before the
+// needs from the dialog (the setup file, the title, the sink) before the
 // worker starts; from then on the job belongs to the worker, except `stop`,
 // which the dialog's thread may set at any time. After EVENT_DONE, or after
 // setting `stop`, the dialog's thread joins the worker; then the job is its
@@ -18,7 +22,8 @@
 
 struct ScanJob {
     // Set before the worker starts, read-only after.
-    WideChar setupPath[PATH_CAPACITY];
+    FileHandle setupFile;  // held open by the installer; NO_FILE when it could not be opened
+    int32_t openError;     // why it could not
     PassEventSink sink;
     // Set by the dialog's thread to end the scan early; the worker stops
     // within a block and sends nothing more that it could not deliver.
@@ -32,6 +37,7 @@ struct ScanJob {
     int languageCount;
     int languageCapacity;
     bool headerSent;
+    bool badName;          // an entry's name breaks the name rule
     uint32_t total;
     ProgressPacer pacer;
     PassEvent* doneEvent;  // made with the job, so that the scan's end is always told
@@ -39,7 +45,7 @@ struct ScanJob {
 
 // A job ready to run; null when memory runs out. The language list starts
 // with the two built-in items, US and DE.
-ScanJob* CreateScanJob(const WideChar* setupPath, const char* title, PassEventSink sink);
+ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* title, PassEventSink sink);
 // The worker's procedure (argument: the job). Its last event is EVENT_DONE
 // with the pass's result, unless it was stopped.
 void RunScanJob(void* job);

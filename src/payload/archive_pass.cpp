@@ -4,19 +4,24 @@
 
 namespace {
 
-// One pass's wiring: the reader, and who watches the pass go.
+// One pass's wiring: the reader, where it reads the setup file, and who
+// watches the pass go.
 struct PassRun {
     ArchiveReader* reader;
     const PassObserver* observer;
-    uint32_t done;  // stream bytes the reader has taken
+    uint64_t position;  // of the next read in the setup file
+    uint32_t done;      // stream bytes the reader has taken
 };
 
 int32_t ReadSetupFile(void* self, uint8_t* buffer, uint32_t* count) {
-    ArchiveReader* reader = static_cast<PassRun*>(self)->reader;
+    PassRun* run = static_cast<PassRun*>(self);
     uint32_t room = *count;
-    if (FileRead(reader->setupFile, buffer, room, count)) return 0;
-    *count = 0;
-    return LastErrorOr(ERROR_CODE_ACCESS_DENIED);
+    if (!FileReadAt(run->reader->setupFile, run->position, buffer, room, count)) {
+        *count = 0;
+        return LastErrorOr(ERROR_CODE_ACCESS_DENIED);
+    }
+    run->position += *count;
+    return 0;
 }
 
 void BeginStream(void* self, uint32_t unpackedSize) {
@@ -45,7 +50,7 @@ int32_t DecodePayload(PassRun* run) {
     uint32_t offset = FindPayloadOffset(reader->setupFile, size, &error);
     if (error != 0) return -error;
     if (offset == 0) return 0;
-    if (!FileSeek(reader->setupFile, static_cast<int32_t>(offset))) return -LastErrorOr(ERROR_CODE_ACCESS_DENIED);
+    run->position = offset;
     PayloadSource source = {ReadSetupFile, run};
     ArchiveSink sink = {FeedReader, run, BeginStream};
     int32_t decoded = DecodeLzmaStream(&source, &sink);
@@ -61,17 +66,14 @@ int32_t DecodePayload(PassRun* run) {
 
 }  // namespace
 
-int32_t RunObservedPass(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData,
-                        const PassObserver* observer) {
+int32_t RunPassOnFile(ArchiveReader* reader, FileHandle setupFile, EntryHandler handler, void* userData,
+                      const PassObserver* observer) {
     StartArchiveReader(reader, handler, userData);
-    reader->setupFile = FileOpenRead(setupPath);
-    if (reader->setupFile == NO_FILE) return LastErrorOr(ERROR_CODE_ACCESS_DENIED);
-    PassRun run = {reader, observer, 0};
+    reader->setupFile = setupFile;
+    PassRun run = {reader, observer, 0, 0};
     int32_t result = DecodePayload(&run);
-    FileClose(reader->setupFile);
     reader->setupFile = NO_FILE;
-    // An entry cut short by the end of the stream or a stop: its file is
-    // closed as it is, without the package time.
+    // An entry cut short by the end of the stream or a stop: its file is dropped.
     CloseArchiveReaderOutput(reader);
     if (result == 0) result = reader->error;
     if (result != 0) return result;
@@ -79,6 +81,18 @@ int32_t RunObservedPass(ArchiveReader* reader, const WideChar* setupPath, EntryH
     // nothing) is broken, not an empty package.
     if (reader->state == READER_EXPECT_HEADER) return PASS_BROKEN;
     return reader->checksum == reader->announcedChecksum ? 0 : PASS_BROKEN;
+}
+
+int32_t RunObservedPass(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData,
+                        const PassObserver* observer) {
+    FileHandle file = FileOpenRead(setupPath);
+    if (file == NO_FILE) {
+        StartArchiveReader(reader, handler, userData);
+        return LastErrorOr(ERROR_CODE_ACCESS_DENIED);
+    }
+    int32_t result = RunPassOnFile(reader, file, handler, userData, observer);
+    FileClose(file);
+    return result;
 }
 
 int32_t RunArchivePassOn(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData) {

@@ -39,3 +39,7 @@ int32_t RunArchivePassOn(ArchiveReader* reader, const WideChar* setupPath, Entry
 // The same, watched by an observer (null: none).
 int32_t RunObservedPass(ArchiveReader* reader, const WideChar* setupPath, EntryHandler handler, void* userData,
                         const PassObserver* observer);
+// The same over a setup file the caller holds open, and keeps open: its
+// reads are at offsets of their own, so passes can take turns on one handle.
+int32_t RunPassOnFile(ArchiveReader* reader, FileHandle setupFile, EntryHandler handler, void* userData,
+                      const PassObserver* observer);

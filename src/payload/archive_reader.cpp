@@ -10,21 +10,54 @@ void RecordError(ArchiveReader* reader) {
     if (reader->error == 0) reader->error = LastErrorOr(ERROR_CODE_ACCESS_DENIED);
 }
 
+void RecordOutputError(ArchiveReader* reader) {
+    RecordError(reader);
+    reader->outputFailed = true;
+}
+
+// "~nvsetup<n>.tmp" in the folder of the final path.
+void TemporaryPathFor(const ArchiveReader* reader, WideChar* path) {
+    int folder = 0;
+    for (int i = 0; reader->outputPath[i]; ++i)
+        if (reader->outputPath[i] == '\\' || reader->outputPath[i] == '/') folder = i + 1;
+    static const char kPrefix[] = "~nvsetup";
+    int at = 0;
+    for (; at < folder && at < static_cast<int>(NAME_CAPACITY) - 32; ++at) path[at] = reader->outputPath[at];
+    for (const char* c = kPrefix; *c; ++c) path[at++] = static_cast<WideChar>(*c);
+    char digits[12];
+    int count = 0;
+    uint32_t n = reader->entryCount;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n);
+    while (count) path[at++] = static_cast<WideChar>(digits[--count]);
+    for (const char* c = ".tmp"; *c; ++c) path[at++] = static_cast<WideChar>(*c);
+    path[at] = 0;
+}
+
 void CreateOutputFile(ArchiveReader* reader) {
-    FileHandle file = FileCreateAlways(reader->pathBuffer);
+    memcpy(reader->outputPath, reader->pathBuffer, sizeof reader->outputPath);
+    TemporaryPathFor(reader, reader->temporaryPath);
+    FileHandle file = FileCreateAlways(reader->temporaryPath);
     if (file == NO_FILE) {
         RecordError(reader);
         return;
     }
     reader->outputFile = file;
+    reader->outputFailed = false;
 }
 
 // Times that cannot be set, or a close that reports lost data, leave a file
-// that is not what the package holds: both count as write errors.
+// that is not what the package holds: both count as write errors, and such a
+// file never replaces the old one.
 void FinishOutputFile(ArchiveReader* reader) {
-    if (!FileSetTimes(reader->outputFile, &reader->packageTime)) RecordError(reader);
-    if (!FileClose(reader->outputFile)) RecordError(reader);
+    if (!FileSetTimes(reader->outputFile, &reader->packageTime)) RecordOutputError(reader);
+    if (!FileClose(reader->outputFile)) RecordOutputError(reader);
     reader->outputFile = NO_FILE;
+    if (!reader->outputFailed && FileReplace(reader->temporaryPath, reader->outputPath)) return;
+    if (!reader->outputFailed) RecordError(reader);
+    DeleteFileAt(reader->temporaryPath);
 }
 
 // Restores the bytes in place and adds them to the checksum. Each byte counts
@@ -51,8 +84,9 @@ void StartArchiveReader(ArchiveReader* reader, EntryHandler handler, void* userD
 
 void CloseArchiveReaderOutput(ArchiveReader* reader) {
     if (reader->outputFile == NO_FILE) return;
-    if (!FileClose(reader->outputFile)) RecordError(reader);
+    FileClose(reader->outputFile);
     reader->outputFile = NO_FILE;
+    DeleteFileAt(reader->temporaryPath);
 }
 
 uint32_t ReadStoredNumber(const uint8_t* bytes) { return ReadBigEndian32(bytes) - NUMBER_BIAS; }
@@ -158,7 +192,7 @@ uint32_t ConsumeEntryData(ArchiveReader* reader, uint8_t* bytes, uint32_t availa
 
     if (reader->outputFile != NO_FILE) {
         uint32_t written = 0;
-        if (!FileWrite(reader->outputFile, bytes, n, &written) || written < n) RecordError(reader);
+        if (!FileWrite(reader->outputFile, bytes, n, &written) || written < n) RecordOutputError(reader);
         if (reader->remaining == 0) FinishOutputFile(reader);
     }
     return n;

@@ -20,7 +20,10 @@
 // null, size = entry size), and once min(1024, size) data bytes are known
 // (preview = those bytes restored, size = their count; not for empty entries).
 // A non-zero result of the first call with a non-empty pathBuffer asks for the
-// entry to be written to the file that pathBuffer names.
+// entry to be written to the file that pathBuffer names. The file is written
+// as "~nvsetup<entry number>.tmp" in the same folder and replaces the named
+// file once its data is complete and its times are set; a file that cannot
+// be completed is deleted, and an older file of that name stays.
 #pragma once
 
 #include <stdint.h>
@@ -68,11 +71,17 @@ struct ArchiveReader {
     uint8_t preview[PREVIEW_CAPACITY];
     uint32_t previewCount;
     uint32_t packageDate;          // the header's date value as stored, for listing
+    // The output file is written under a temporary name beside its final
+    // one, and moved over it only once it is whole, so that a failure leaves
+    // the old file as it was and no half-written one.
+    WideChar outputPath[NAME_CAPACITY];     // where the open output file goes
+    WideChar temporaryPath[NAME_CAPACITY];  // what it is called until then
+    bool outputFailed;                      // a write to it failed: it is dropped
 };
 
 // Readies a reader for a pass: all zero, no files open, the handler set.
 void StartArchiveReader(ArchiveReader* reader, EntryHandler handler, void* userData);
-// Closes an output file that a cut-short entry left open, without its times.
+// Drops an output file that a cut-short entry left open: closed and deleted.
 void CloseArchiveReaderOutput(ArchiveReader* reader);
 
 // Parses the next block: 0 = go on, 1 = stop (an output-file error is in `error`).

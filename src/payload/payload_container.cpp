@@ -23,10 +23,6 @@ uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize, int32_t* error) {
     if (!error) error = &ignored;
     *error = 0;
     uint32_t start = fileSize < PAYLOAD_SEARCH_START ? fileSize : PAYLOAD_SEARCH_START;
-    if (!FileSeek(file, static_cast<int32_t>(start))) {
-        *error = LastErrorOr(ERROR_CODE_ACCESS_DENIED);
-        return 0;
-    }
     // The first 4 bytes carry the previous read's last 4, so that a signature
     // straddling two reads is seen. They start as zeros, which never match.
     uint8_t buffer[4 + SEARCH_READ_SIZE];
@@ -35,7 +31,7 @@ uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize, int32_t* error) {
     while (left > 0) {
         uint32_t n = left < SEARCH_READ_SIZE ? left : SEARCH_READ_SIZE;
         uint32_t got = 0;
-        if (!FileRead(file, buffer + 4, n, &got)) {
+        if (!FileReadAt(file, start, buffer + 4, n, &got)) {
             *error = LastErrorOr(ERROR_CODE_ACCESS_DENIED);
             return 0;
         }

@@ -40,9 +40,9 @@ struct ArchiveSink {
 };
 
 // The offset just after the first signature that begins at or after
-// min(fileSize, 89999), or 0 when there is none or a seek or read fails;
-// *error (when given) is then that failure's Windows code, else 0. Moves the
-// file position.
+// min(fileSize, 89999), or 0 when there is none or a read fails; *error
+// (when given) is then that failure's Windows code, else 0. Reads at
+// offsets, so the handle's position does not matter.
 uint32_t FindPayloadOffset(FileHandle file, uint32_t fileSize, int32_t* error = nullptr);
 
 // Decodes the stream header and LZMA data from the source's position into the

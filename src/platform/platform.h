@@ -45,6 +45,9 @@ FileHandle FileOpenRead(const WideChar* path);
 FileHandle FileCreateAlways(const WideChar* path);
 // Reads up to count bytes; *done is what came. False on failure (then *done = 0).
 bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done);
+// The same from the given offset, whatever the handle's position, so that
+// several readers in turn can share one handle.
+bool FileReadAt(FileHandle file, uint64_t offset, void* buffer, uint32_t count, uint32_t* done);
 // Writes count bytes; *done is what went. False on failure.
 bool FileWrite(FileHandle file, const void* data, uint32_t count, uint32_t* done);
 // Moves the position to offset from the start of the file.
@@ -61,6 +64,10 @@ bool FileClose(FileHandle file);
 bool FileOrFolderExists(const WideChar* path);
 // Deletes a file; false when it cannot.
 bool DeleteFileAt(const WideChar* path);
+// Moves the file at from over the one at to, replacing it whole, also when
+// it is read-only (the attribute is cleared first); false when it cannot,
+// with both left as they were.
+bool FileReplace(const WideChar* from, const WideChar* to);
 
 // The calling thread's last error, as a Windows error code.
 uint32_t LastErrorCode();
@@ -113,6 +120,7 @@ enum PlatformOperation {
     FAULT_SIZE,
     FAULT_SET_TIMES,
     FAULT_CLOSE,
+    FAULT_REPLACE,
     FAULT_KIND_COUNT
 };
 void PlatformFailNth(PlatformOperation operation, uint32_t nth, uint32_t errorCode);

@@ -35,6 +35,18 @@ bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
     return true;
 }
 
+bool FileReadAt(FileHandle file, uint64_t offset, void* buffer, uint32_t count, uint32_t* done) {
+    *done = 0;
+    if (Faulted(FAULT_READ)) return false;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, count, &got, &at)) return GetLastError() == ERROR_HANDLE_EOF;
+    *done = got;
+    return true;
+}
+
 bool FileWrite(FileHandle file, const void* data, uint32_t count, uint32_t* done) {
     *done = 0;
     if (Faulted(FAULT_WRITE)) return false;
@@ -69,6 +81,19 @@ bool FileClose(FileHandle file) {
 bool FileOrFolderExists(const WideChar* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool DeleteFileAt(const WideChar* path) { return DeleteFileW(path) != 0; }
+
+bool FileReplace(const WideChar* from, const WideChar* to) {
+    if (Faulted(FAULT_REPLACE)) return false;
+    DWORD attributes = GetFileAttributesW(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(to, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    DWORD error = GetLastError();
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(to, attributes);
+    SetLastError(error);
+    return false;
+}
 
 uint32_t LastErrorCode() { return GetLastError(); }
 void SetLastErrorCode(uint32_t code) { SetLastError(code); }

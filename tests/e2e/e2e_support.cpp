@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include "archive_writer.h"
+
 #include <shlobj.h>
 
 #include <fstream>
@@ -90,6 +92,36 @@ fs::path EndToEnd::Pack(const std::map<std::string, std::string>& files, const s
     options.lzma.dictionarySize = 1 << 20;
     EXPECT_EQ(PackSetup(options), "");
     return options.output;
+}
+
+fs::path EndToEnd::WriteRawSetup(const std::vector<std::pair<std::string, std::string>>& entries,
+                                 const std::string& productCode, int32_t checksumOffset) {
+    std::string stubText = ReadText(stub_);
+    Bytes stub(stubText.begin(), stubText.end());
+    ArchiveHeaderFields header;
+    header.productCode = productCode;
+    header.date = PackageDateValue(2026, 12, 11);
+    uint32_t checksum = 0;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        uint64_t sum = 0;
+        for (char c : entries[k].second) sum += static_cast<uint8_t>(c);
+        checksum += EntryChecksum(static_cast<uint32_t>(k + 1), entries[k].first, entries[k].second.size(), sum);
+    }
+    header.checksum = checksum + static_cast<uint32_t>(checksumOffset);
+    Bytes stream;
+    AppendArchiveHeader(stream, header);
+    for (const auto& entry : entries) {
+        AppendStoredNumber(stream, static_cast<uint32_t>(entry.second.size()));
+        AppendStoredText(stream, entry.first);
+        AppendStoredData(stream, reinterpret_cast<const uint8_t*>(entry.second.data()), entry.second.size());
+    }
+    Bytes setup;
+    LzmaSettings settings;
+    settings.dictionarySize = 1 << 16;
+    EXPECT_EQ(BuildSetupFile(stub, stream, settings, &setup), "");
+    fs::path path = work_ / "RawSetup.exe";
+    WriteText(path, std::string(setup.begin(), setup.end()));
+    return path;
 }
 
 fs::path EndToEnd::MakeProduct(const std::string& productCode, const std::string& windowClass) {

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <map>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "pack.h"
@@ -43,6 +45,10 @@ protected:
     // Packs files (relative name -> content) into a setup file.
     fs::path Pack(const std::map<std::string, std::string>& files, const std::string& productCode,
                   const std::string& mainProgram = "Tool.exe", const std::string& windowClass = "", int level = 1);
+    // A setup file written entry by entry, as another writer than our packer
+    // might, names and all: (name as stored, content) in archive order.
+    fs::path WriteRawSetup(const std::vector<std::pair<std::string, std::string>>& entries,
+                           const std::string& productCode, int32_t checksumOffset = 0);
     // The standard product: description, four languages, 32/64 folders.
     fs::path MakeProduct(const std::string& productCode, const std::string& windowClass = "");
     std::wstring ProgramFiles() { return Environment(L"ProgramFiles"); }

@@ -68,29 +68,6 @@ TEST_F(EndToEnd, EscapeAndTheCloseBoxEndWithoutInstalling) {
     EXPECT_FALSE(fs::exists(ProgramFiles() + L"\\Norvalent Tool"));
 }
 
-// A setup file whose archive announces a checksum one off the right one.
-std::string ChecksumOffByOne(const std::wstring& stub) {
-    std::ifstream in(fs::path(stub), std::ios::binary);
-    Bytes stubBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ArchiveHeaderFields header;
-    header.productCode = "NT3";
-    header.date = PackageDateValue(2026, 12, 11);
-    std::string name = "FILE_ID.DIZ", text = "Norvalent Tool Version 3.1\r\n";
-    uint64_t sum = 0;
-    for (char c : text) sum += static_cast<uint8_t>(c);
-    header.checksum = EntryChecksum(1, name, text.size(), sum) + 1;
-    Bytes stream;
-    AppendArchiveHeader(stream, header);
-    AppendStoredNumber(stream, static_cast<uint32_t>(text.size()));
-    AppendStoredText(stream, name);
-    AppendStoredData(stream, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    Bytes setup;
-    LzmaSettings settings;
-    settings.dictionarySize = 1 << 16;
-    EXPECT_EQ(BuildSetupFile(stubBytes, stream, settings, &setup), "");
-    return std::string(setup.begin(), setup.end());
-}
-
 TEST_F(EndToEnd, ADamagedSetupSaysSoAndEnds) {
     fs::path sound = MakeProduct("NT3");
     std::ifstream in(sound, std::ios::binary);
@@ -103,7 +80,8 @@ TEST_F(EndToEnd, ADamagedSetupSaysSoAndEnds) {
         std::string bytes;
     } cases[] = {
         {"cut short", bytes.substr(0, bytes.size() - 20)},
-        {"checksum off by one", ChecksumOffByOne(stub_)},
+        {"checksum off by one",
+         ReadText(WriteRawSetup({{"FILE_ID.DIZ", "Norvalent Tool Version 3.1\r\n"}}, "NT3", 1))},
         {"corrupt", corrupt},
         {"without payload", bytes.substr(0, 89999)},
     };

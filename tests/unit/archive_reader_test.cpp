@@ -1,6 +1,8 @@
 // The incremental archive reader: the same calls, files and checksum however
 // the decoded stream is cut into blocks.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
@@ -271,25 +273,60 @@ TEST(ArchiveReader, ACreationFailureFromTheCarryIsNoticedAtTheNextHeader) {
     EXPECT_FALSE(fs::exists(dir / "one"));
 }
 
-TEST(ArchiveReader, OnlyTheFirstWriteErrorIsKeptAndLaterBytesStillGoToTheFile) {
+TEST(ArchiveReader, AFileWithAFailedWriteNeverReplacesTheOldOne) {
     TestArchive archive;
     Bytes data = Sequence(3000, 4);
     archive.Add("big", data).Add("next", {1});
     Bytes stream = archive.Stream();
     uint32_t header = static_cast<uint32_t>(ArchiveHeaderSize(archive.header) + EntryHeaderSize("big"));
     TempDir dir;
+    WriteBytes(dir / "big", {7, 7, 7});
     Fed fed;
     fed.recorder.outputFolder = dir.path();
     PlatformFailNth(FAULT_WRITE, 2, 112);  // the entry's second write, from the continuing-data step
     fed.results = FeedInBlocks(fed.reader.get(), stream, {header + 1000, 1000, 500, 5000}, &fed.recorder);
     PlatformClearFaults();
-    EXPECT_EQ(fed.reader->error, 112);
+    EXPECT_EQ(fed.reader->error, 112) << "only the first error is kept";
     // Noticed only at the next entry header attempt, in the last block.
     EXPECT_EQ(fed.results, (std::vector<int32_t>{0, 0, 0, 1}));
-    Bytes written = ReadBytes(dir / "big");
-    Bytes expected(data.begin(), data.begin() + 1000);
-    expected.insert(expected.end(), data.begin() + 2000, data.end());
-    EXPECT_EQ(written, expected);  // the failed 1000 bytes are missing, the rest followed
+    CloseArchiveReaderOutput(fed.reader.get());
+    EXPECT_EQ(ReadBytes(dir / "big"), (Bytes{7, 7, 7})) << "the old file stays whole";
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    // "next" was begun when the error was noticed, and dropped with its pass.
+    EXPECT_EQ(left, (std::vector<std::string>{"big"})) << "no temporary file is left";
+}
+
+TEST(ArchiveReader, AReadOnlyOldFileIsReplacedToo) {
+    TempDir dir;
+    WriteBytes(dir / "A", {9, 9, 9, 9});
+    fs::permissions(dir / "A", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    Fed fed;
+    fed.recorder.outputFolder = dir.path();
+    fed.results = FeedInBlocks(fed.reader.get(), ExampleStream(), {19}, &fed.recorder);
+    EXPECT_EQ(fed.reader->error, 0);
+    EXPECT_EQ(ReadBytes(dir / "A"), (Bytes{1, 2}));
+}
+
+TEST(ArchiveReader, AFinishedFileReplacesTheOldOneWhole) {
+    TempDir dir;
+    WriteBytes(dir / "A", {9, 9, 9, 9});
+    Fed fed;
+    fed.recorder.outputFolder = dir.path();
+    fed.results = FeedInBlocks(fed.reader.get(), ExampleStream(), {18, 1}, &fed.recorder);
+    EXPECT_EQ(ReadBytes(dir / "A"), (Bytes{1, 2})) << "moved over the old file once complete";
+    EXPECT_FALSE(fs::exists(dir / "~nvsetup1.tmp"));
+    // A replace that fails leaves the old file and no temporary one.
+    WriteBytes(dir / "A", {9, 9, 9, 9});
+    Fed again;
+    again.recorder.outputFolder = dir.path();
+    PlatformFailNth(FAULT_REPLACE, 1, 32);
+    again.results = FeedInBlocks(again.reader.get(), ExampleStream(), {19}, &again.recorder);
+    PlatformClearFaults();
+    EXPECT_EQ(again.reader->error, 32);
+    EXPECT_EQ(ReadBytes(dir / "A"), (Bytes{9, 9, 9, 9}));
+    EXPECT_FALSE(fs::exists(dir / "~nvsetup1.tmp"));
 }
 
 }  // namespace

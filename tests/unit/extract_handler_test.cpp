@@ -116,6 +116,14 @@ TEST_F(ExtractFilter, LanguageFilesFollowTheirCheckBoxes) {
     EXPECT_EQ(Offer("Prog_IT.LNG"), "Prog_IT.LNG") << "without a list every language is installed";
 }
 
+TEST_F(ExtractFilter, NamesThatBreakTheNameRuleNeverReachTheDisk) {
+    for (const char* entry : {"CON", "Data\\nul.txt", "a:b.txt", "q?.txt", "trail.", "sp ", "64\\..", "x\\."}) {
+        SCOPED_TRACE(entry);
+        EXPECT_EQ(Offer(entry), "");
+    }
+    EXPECT_EQ(Offer("Data\\NUL_x.txt"), "NUL_x.txt");
+}
+
 TEST_F(ExtractFilter, TheUninstallerAndTheMainProgram) {
     SetWide(context.platformFolder, "64");
     for (const char* entry : {"32\\nDropped.exe", "UNINST.EXE", "Tool.exe", "nTool.dll", "64\\nTool.exe",
@@ -134,10 +142,10 @@ TEST_F(ExtractFilter, TheUninstallerAndTheMainProgram) {
     EXPECT_EQ(Utf8(context.mainProgram), "nAVeryLongProgramNameThatGoesOn") << "cut to 31 characters";
 }
 
-TEST_F(ExtractFilter, AnExistingFileIsDeletedAndThePreviewCallChangesNothing) {
+TEST_F(ExtractFilter, AnExistingFileStaysUntilTheNewOneIsWholeAndThePreviewCallChangesNothing) {
     WriteBytes(dir / "App.exe", {1, 2, 3});
     EXPECT_EQ(Offer("App.exe"), "App.exe");
-    EXPECT_FALSE(fs::exists(dir / "App.exe")) << "the old file makes room for the new one";
+    EXPECT_EQ(ReadBytes(dir / "App.exe"), (Bytes{1, 2, 3})) << "the old file is replaced only by a whole new one";
 
     WideChar path[NAME_CAPACITY];
     SetWide(path, "Prog_IT.LNG");

@@ -126,11 +126,22 @@ protected:
         return path;
     }
 
+    // A scan of the setup file, held open as the installer holds its own.
     ScanJob* NewScan(const fs::path& setup, Inbox* inbox) {
-        return CreateScanJob(Wide(setup).c_str(), "Setup", inbox->Sink());
+        Held(setup);
+        return CreateScanJob(held_, 0, "Setup", inbox->Sink());
+    }
+    FileHandle Held(const fs::path& setup) {
+        if (held_ != NO_FILE) FileClose(held_);
+        held_ = FileOpenRead(Wide(setup).c_str());
+        return held_;
+    }
+    ~PassJobs() override {
+        if (held_ != NO_FILE) FileClose(held_);
     }
 
     TempDir dir;
+    FileHandle held_ = NO_FILE;
 };
 
 TEST_F(PassJobs, TheScanTellsEverythingInOrderAndEndsWithDone) {
@@ -172,6 +183,35 @@ TEST_F(PassJobs, ABrokenPackageEndsWithItsResult) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().kind, EVENT_DONE);
     EXPECT_EQ(events.back().value, PASS_BROKEN);
+}
+
+TEST_F(PassJobs, ANameTheInstallerWouldNotWriteMakesThePackageBroken) {
+    for (const char* name : {"64\\CON", "x\\a:b.txt", "trail."}) {
+        SCOPED_TRACE(name);
+        TestArchive archive = Product();
+        archive.Add(name, {1});
+        Inbox inbox;
+        ScanJob* job = NewScan(Write(MakeSetup(archive.Stream())), &inbox);
+        ThreadHandle worker = ThreadStart(RunScanJob, job);
+        std::vector<Received> events = ReceiveAll(&inbox);
+        ThreadJoin(worker);
+        FreeScanJob(job);
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back().kind, EVENT_DONE);
+        EXPECT_EQ(events.back().value, PASS_BROKEN);
+    }
+}
+
+TEST_F(PassJobs, ASetupFileThatCouldNotBeOpenedEndsTheScanWithItsCode) {
+    Inbox inbox;
+    ScanJob* job = CreateScanJob(NO_FILE, 32, "Setup", inbox.Sink());
+    ThreadHandle worker = ThreadStart(RunScanJob, job);
+    std::vector<Received> events = ReceiveAll(&inbox);
+    ThreadJoin(worker);
+    FreeScanJob(job);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, EVENT_DONE);
+    EXPECT_EQ(events[0].value, 32);
 }
 
 TEST_F(PassJobs, AFullQueueDelaysEventsButLosesNone) {
@@ -224,7 +264,7 @@ TEST_F(PassJobs, TheExtractJobWritesAndReportsTheFilesItWrites) {
     void* block = MemAlloc(sizeof(ExtractJob));
     memset(block, 0, sizeof(ExtractJob));
     ExtractJob* job = new (block) ExtractJob;
-    PrepareExtractJob(job, Wide(setup).c_str(), inbox.Sink());
+    PrepareExtractJob(job, Held(setup), inbox.Sink());
     fs::path out = dir / "out";
     fs::create_directories(out);
     WideString folder = Wide(out);

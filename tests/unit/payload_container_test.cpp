@@ -72,7 +72,7 @@ struct MemorySource {
             return source->failure;
         }
         size_t n = std::min<size_t>({*count, source->chunk, source->bytes.size() - source->at});
-        memcpy(buffer, source->bytes.data() + source->at, n);
+        if (n) memcpy(buffer, source->bytes.data() + source->at, n);
         source->at += n;
         *count = static_cast<uint32_t>(n);
         return 0;
@@ -118,7 +118,7 @@ Bytes Encode(const Bytes& plain) {
 
 int32_t Decode(MemorySource* source, BlockSink* sink) {
     PayloadSource in = {MemorySource::Read, source};
-    ArchiveSink out = {BlockSink::Write, sink};
+    ArchiveSink out = {BlockSink::Write, sink, nullptr};
     return DecodeLzmaStream(&in, &out);
 }
 

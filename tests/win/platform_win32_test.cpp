@@ -64,3 +64,30 @@ TEST(PlatformWin32, InjectedFaultsLeaveTheirCodeAndCloseStillReleases) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PlatformWin32, AReplaceTakesThePlaceOfAReadOnlyFile) {
+    std::wstring from = TempFile(L"setup-replace-new.bin"), to = TempFile(L"setup-replace-old.bin");
+    SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(to.c_str());
+    for (const auto& [path, text] : {std::pair<std::wstring, const char*>{from, "new"}, {to, "old"}}) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, text, 3, &written, nullptr);
+        CloseHandle(file);
+    }
+    ASSERT_TRUE(SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(FileReplace(from.c_str(), to.c_str())) << LastErrorCode();
+    EXPECT_EQ(GetFileAttributesW(from.c_str()), INVALID_FILE_ATTRIBUTES) << "the new file moved";
+    EXPECT_EQ(GetFileAttributesW(to.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    char text[4] = {};
+    DWORD read = 0;
+    HANDLE file = CreateFileW(to.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ReadFile(file, text, 3, &read, nullptr);
+    CloseHandle(file);
+    EXPECT_STREQ(text, "new");
+    DeleteFileW(to.c_str());
+}
+
+}  // namespace
