@@ -14,6 +14,7 @@
 //   n bytes   block lengths: below 0xF0 as they are, else (b - 0xEF) * 256;
 //             used in turn until the stream is fed, 0 giving an empty block
 //   the rest  the archive stream
+#include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -159,11 +160,8 @@ Outcome Feed(const Config& config, const uint8_t* stream, size_t size, bool spli
         // The decoder may also hand over an empty block at the end.
         if (going) FeedBlock(stream + size, 0, reader);
     }
-    // As the pass does: an entry cut short keeps its file open until the end.
-    if (reader->outputFile != NO_FILE) {
-        FileClose(reader->outputFile);
-        reader->outputFile = NO_FILE;
-    }
+    // As the pass does: an entry cut short is dropped, its temporary file with it.
+    CloseArchiveReaderOutput(reader);
 
     outcome.error = reader->error;
     outcome.state = reader->state;
@@ -249,8 +247,9 @@ Outcome ReadInOnePass(const Config& config, const uint8_t* stream, size_t size) 
             expected.calls.push_back(
                 Call{true, path, previewSize, std::vector<uint8_t>(restored.begin(), restored.begin() + previewSize)});
         }
-        // An entry cut by the end of the stream keeps what came.
-        if (Decide(config, k) == WRITE) {
+        // Only a whole entry replaces its file; one cut by the end of the
+        // stream leaves the file as it was.
+        if (Decide(config, k) == WRITE && n == entrySize) {
             expected.files[Slot(k)] = restored;
             expected.fileExpected[Slot(k)] = true;
         }
@@ -314,6 +313,19 @@ void ExpectFiles(const Outcome& expected, const char* what) {
     }
 }
 
+// Files are written under a temporary name and moved into place: none of
+// those may be left once a run is over.
+void ExpectNoTemporaryFiles(const char* what) {
+    DIR* folder = opendir(FuzzTempFolder().c_str());
+    if (!folder) return;
+    while (dirent* item = readdir(folder))
+        if (strncmp(item->d_name, "~nvsetup", 8) == 0) {
+            closedir(folder);
+            FuzzFail("%s: the temporary file %s was left", what, item->d_name);
+        }
+    closedir(folder);
+}
+
 void ExpectNoStrayError(const Outcome& outcome, const char* what) {
     if (outcome.error != 0 && !outcome.askedForMissingFolder)
         FuzzFail("%s: output-file error %d, but every path asked for could be created", what, outcome.error);
@@ -344,9 +356,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Files are checked right after each run, before the next one rewrites them.
     Outcome whole = Feed(config, data, size, false);
     ExpectNoStrayError(whole, "whole");
+    ExpectNoTemporaryFiles("whole");
     if (whole.error == 0) ExpectFiles(expected, "whole");
     Outcome split = Feed(config, data, size, true);
     ExpectNoStrayError(split, "split");
+    ExpectNoTemporaryFiles("split");
     // An output-file error stops the feed where it is noticed, which depends
     // on the blocks; a header longer than the carry never completes once a
     // block ends inside it. Such runs cannot be held to the others.

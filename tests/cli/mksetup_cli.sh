@@ -38,10 +38,15 @@ check "bad date" 2 "YYYY-MM-DD" -- "${pack[@]}" --date 11.12.2026 -o "$work/x.ex
 check "no calendar date" 1 "2026-02-30 is not a calendar date" -- "${pack[@]}" --date 2026-02-30 -o "$work/x.exe" "$product"
 check "long product code" 1 "product code \"NVDX\"" -- "${pack[@]}" --product-code NVDX -o "$work/x.exe" "$product"
 check "bad level" 2 "--level takes" -- "${pack[@]}" --level 12 -o "$work/x.exe" "$product"
+check "unknown option last" 2 "unknown option --levle" -- "${pack[@]}" -o "$work/x.exe" "$product" --levle
+check "unknown option" 2 "unknown option --levle" -- "${pack[@]}" --levle 3 -o "$work/x.exe" "$product"
 check "missing folder" 1 "is not a folder" -- "${pack[@]}" -o "$work/x.exe" "$work/none"
 [ -e "$work/x.exe" ] && { echo "FAIL: a failed pack left an output file"; failed=$((failed + 1)); }
 
 check "pack" 0 "" -- "${pack[@]}" -o "$work/Setup.exe" "$product"
+mkdir -p "$work/plain/sub"
+echo data >"$work/plain/sub/a.txt"
+check "warnings" 0 "warning: no UnInst.exe" -- "${pack[@]}" -o "$work/Plain.exe" "$work/plain"
 check "list" 0 "Product code: +NVD" -- list "$work/Setup.exe"
 check "list entries" 0 "  64.NvDemo.ini" -- list "$work/Setup.exe"
 check "list verdict" 0 "Verdict: +ok" -- list "$work/Setup.exe"

@@ -103,7 +103,7 @@ TEST_F(Install, BothPlatformsInstallThe64BitFilesRegisterAndMakeShortcuts) {
     std::wstring key = std::wstring(kUninstallKey) + L"Norvalent Tool";
     std::wstring folder = destination_.wstring();
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayName"), L"Norvalent Tool");
-    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, key, L"UninstallString"), folder + L"\\UnInst.exe");
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, key, L"UninstallString"), L"\"" + folder + L"\\UnInst.exe\"");
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayIcon"), folder + L"\\NTool.exe");
     EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, key, L"Publisher"), L"Norvalent");
     EXPECT_NE(RegistryText(HKEY_LOCAL_MACHINE, key, L"URLInfoAbout").find(L"://"), std::wstring::npos);

@@ -169,15 +169,98 @@ TEST_F(Packer, RefusesAStubHoldingTheSignatureFrom89999On) {
     EXPECT_EQ(ReadSetupListing(options.output).payloadOffset, 100004u);
 }
 
-TEST_F(Packer, RefusesNamesThatDifferOnlyInCase) {
-    Put("Readme.txt", {1});
-    Put("README.TXT", {2});
+TEST_F(Packer, RefusesTwoEntriesThatTheInstallerWritesToOneFile) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        bool refused;
+    } cases[] = {
+        {"flattened without platform folders", {"x/a.txt", "y/A.TXT"}, true},
+        {"a root file and one of the chosen folder", {"X", "64/x"}, true},
+        {"letters of Windows-1252 fold too", {"d/\xC3\xA4.txt", "e/\xC3\x84.txt"}, true},
+        {"the 32 folder beside a 64 one is never installed", {"32/x", "64/x"}, false},
+        {"a subfolder beside platform folders is never installed", {"Data/a.txt", "a.txt", "64/b"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir scratch;
+        for (const std::string& file : c.files) WriteBytes(scratch / "product" / fs::u8path(file), {1});
+        std::vector<PackageEntry> entries;
+        std::string error = PlanPackage(scratch / "product", {}, &entries);
+        EXPECT_EQ(error.find("would both be installed as") != std::string::npos, c.refused) << error;
+    }
+}
+
+#ifndef _WIN32  // Windows itself cannot make these names, which is the point
+TEST_F(Packer, RefusesNamesThatWindowsCannotMakeAPlainFileOf) {
+    for (const char* name : {"a:b.txt", "CON", "NUL.txt", "NUL .txt", "COM1", "lpt\xC2\xB9.log", "q?.txt",
+                             "trail.", "sp ", "back\\slash.txt", "dir:x/file.txt", "con/file.txt", "tab\there"}) {
+        SCOPED_TRACE(name);
+        TempDir scratch;
+        WriteBytes(scratch / "product" / fs::u8path(name), {1});
+        PackOptions o = options;
+        o.folder = scratch / "product";
+        o.output = scratch / "Setup.exe";
+        std::string error = PackSetup(o);
+        std::string culprit = name;
+        culprit = culprit.substr(0, culprit.find('/'));
+        EXPECT_NE(error.find("\"" + culprit + "\""), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(o.output));
+    }
+}
+#endif
+
+TEST_F(Packer, PassesGoodNamesAndWarnsAboutWhatNoChoiceInstalls) {
+    for (const char* name : {"\xC3\xA4.txt", "a b.txt", ".hidden", "NUL_x.txt", "CONFIG.SYS", "64/Tool.exe",
+                             "64/sub/deep.dll", "32/Tool.exe", "Data/notes.txt", "FILE_ID.DIZ"})
+        Put(name, {1});
+    std::vector<std::string> warnings;
+    ASSERT_EQ(PackSetup(options, &warnings), "");
+    std::string all;
+    for (const std::string& w : warnings) all += w + "\n";
+    for (const char* never : {"64/sub/deep.dll", "32/Tool.exe", "Data/notes.txt"})
+        EXPECT_NE(all.find(std::string("\"") + never + "\" is packed but never installed"), std::string::npos) << all;
+    EXPECT_NE(all.find("\xC3\xA4.txt\" has a name beyond ASCII"), std::string::npos) << all;
+    EXPECT_NE(all.find("no UnInst.exe"), std::string::npos) << all;
+    EXPECT_NE(all.find("--main-program names Nvx.exe"), std::string::npos) << all;
+    EXPECT_EQ(all.find("FILE_ID.DIZ"), std::string::npos) << all;
+    EXPECT_EQ(all.find("a b.txt"), std::string::npos) << all;
+}
+
+TEST_F(Packer, FollowsLinksRefusesLoopsAndNeverPacksItsOwnOutput) {
+    Put("a.txt", {1});
+    WriteBytes(dir / "elsewhere" / "b.txt", {2});
+    std::error_code ec;
+    fs::create_directory_symlink(dir / "elsewhere", dir / "product" / "linked", ec);
+    if (ec) GTEST_SKIP() << "no folder links here: " << ec.message();
+    options.output = dir / "product" / "Setup.exe";
+    WriteBytes(dir / "product" / "Setup.exe.partial", {3});
+    ASSERT_EQ(PackSetup(options), "");
+    ASSERT_EQ(PackSetup(options), "") << "a second run finds the first one's output in the folder";
+    SetupListing listing = ReadSetupListing(options.output);
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"a.txt", "linked\\b.txt"}));
+    fs::create_directory_symlink(dir / "product", dir / "elsewhere" / "back", ec);
+    EXPECT_NE(PackSetup(options).find("loop"), std::string::npos);
+}
+
+TEST_F(Packer, AnOrderFileMayCarryAByteOrderMarkAndBlanks) {
+    Put("a.txt", {1});
+    Put("b.txt", {1});
+    WriteBytes(dir / "order.txt", {0xEF, 0xBB, 0xBF, 'b', '.', 't', 'x', 't', ' ', '\t', '\r', '\n'});
     std::vector<PackageEntry> entries;
-    std::string error = PlanPackage(options.folder, {}, &entries);
-    if (fs::exists(dir / "product/Readme.txt") && fs::exists(dir / "product/README.TXT") &&
-        fs::equivalent(dir / "product/Readme.txt", dir / "product/README.TXT"))
-        GTEST_SKIP() << "this file system ignores case itself";
-    EXPECT_NE(error.find("differ only in letter case"), std::string::npos) << error;
+    ASSERT_EQ(PlanPackage(options.folder, dir / "order.txt", &entries), "");
+    EXPECT_EQ(entries.front().name, "b.txt");
+}
+
+TEST_F(Packer, TheDictionaryIsCutToThePayload) {
+    Put("a.txt", Sequence(50000, 1));
+    options.lzma.dictionarySize = 64u << 20;
+    ASSERT_EQ(PackSetup(options), "");
+    SetupListing listing = ReadSetupListing(options.output);
+    const uint8_t* p = listing.properties;
+    uint32_t dictionary = p[1] | (p[2] << 8) | (p[3] << 16) | (uint32_t{p[4]} << 24);
+    EXPECT_EQ(dictionary, 64u << 10) << "the smallest the encoder takes above 50,000 bytes";
+    EXPECT_EQ(listing.result, 0);
 }
 
 TEST_F(Packer, AFailedRunLeavesAnEarlierOutputAlone) {

@@ -108,6 +108,9 @@ std::string EncodeLzmaStream(const StreamProducer& produce, uint32_t unpackedSiz
     LzmaEncProps_Init(&props);
     props.level = settings.level;
     props.dictSize = settings.dictionarySize;
+    // No larger than the stream needs (rounded as the encoder likes): the
+    // installer allocates what the header names.
+    props.reduceSize = unpackedSize;
     props.lc = 3;
     props.lp = 0;
     props.pb = 2;

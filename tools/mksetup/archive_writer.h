@@ -37,7 +37,7 @@ uint32_t EntryChecksum(uint32_t k, const std::string& name, uint64_t size, uint6
 
 struct LzmaSettings {
     int level = 9;                       // 0..9, the encoder's effort
-    uint32_t dictionarySize = 1u << 24;  // what the installer will allocate
+    uint32_t dictionarySize = 1u << 24;  // at most; cut to what the stream needs
 };
 
 // Pulls the archive stream piece by piece: fills up to `room` bytes and

@@ -47,9 +47,15 @@ const char kPackUsage[] =
     "  -o, --output SETUP     the setup file to write\n"
     "  --order FILE           names to put first, one per line, in that order\n"
     "  --level N              encoder effort, 0 (fast) to 9 (smallest, default)\n"
-    "  --dictionary SIZE      LZMA dictionary, e.g. 16M (default), 64K to 1024M;\n"
-    "                         the installer allocates it when it runs\n"
+    "  --dictionary SIZE      LZMA dictionary, e.g. 16M (default), 64K to 1024M,\n"
+    "                         cut to what the archive needs; the installer\n"
+    "                         allocates it when it runs\n"
     "  --quiet                no progress line\n"
+    "\n"
+    "Links are followed; the output is never packed. Names that Windows would not\n"
+    "keep as written are refused, and so are two files that the installer would\n"
+    "write to one (it puts every file straight into its folder); warnings name\n"
+    "files that are packed but never installed.\n"
     "\n"
     "Default order: the smallest non-empty file of the top folders 32 and 64,\n"
     "FILE_ID.DIZ, the .LNG files, then the rest, each group by name. The same\n"
@@ -127,9 +133,14 @@ int Pack(const std::vector<std::string>& args) {
             return true;
         };
         std::string text;
+        static const char* const kValueOptions[] = {"--stub", "-o", "--output", "--product-code", "--window-class",
+                                                     "--main-program", "--date", "--order", "--level", "--dictionary"};
+        bool known = false;
+        for (const char* option : kValueOptions) known = known || name == option;
         if (name == "--quiet") {
             quiet = true;
         } else if (name.size() > 1 && name[0] == '-') {
+            if (!known) return UsageError("unknown option " + name, kPackUsage);
             if (!next(&text)) return UsageError(name + " needs a value", kPackUsage);
             if (name == "--stub") options.stub = std::filesystem::u8path(text);
             else if (name == "-o" || name == "--output") options.output = std::filesystem::u8path(text);
@@ -161,8 +172,10 @@ int Pack(const std::vector<std::string>& args) {
     if (folders.size() != 1) return UsageError("give exactly one product folder", kPackUsage);
     options.folder = std::filesystem::u8path(folders[0]);
     options.progress = !quiet && isatty(2);
-    std::string error = PackSetup(options);
+    std::vector<std::string> warnings;
+    std::string error = PackSetup(options, &warnings);
     if (!error.empty()) return Fail(error);
+    for (const std::string& warning : warnings) fprintf(stderr, "mksetup: warning: %s\n", warning.c_str());
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "package_plan.h"
+#include "support/ascii.h"
 #include "platform/calendar.h"
 
 namespace fs = std::filesystem;
@@ -200,6 +201,11 @@ std::string WriteSetup(const PackOptions& options, const fs::path& temporary, co
     if (!error.empty()) return error;
     if (fflush(out.get()) != 0 || ferror(out.get())) return "cannot write " + temporary.u8string();
     if (fclose(out.release()) != 0) return "cannot write " + temporary.u8string();
+    // The installer reads its own file's size in 32 bits.
+    std::error_code ec;
+    uint64_t size = fs::file_size(temporary, ec);
+    if (!ec && size > 0xFFFFFFFFull)
+        return "the setup file would be " + std::to_string(size) + " bytes; a setup file must stay below 4 GiB";
     line.Report(unpacked);
     return std::string();
 }
@@ -215,7 +221,36 @@ std::string CheckPackageDate(int year, int month, int day) {
     return std::string();
 }
 
-std::string PackSetup(const PackOptions& options) {
+// What a product folder usually has, missing or misnamed.
+void WarnAboutProduct(const PackOptions& options, const std::vector<PackageEntry>& entries,
+                      std::vector<std::string>* warnings) {
+    if (!warnings) return;
+    auto has = [&](const std::string& fileName) {
+        std::string wanted = fileName;
+        for (char& c : wanted) c = UpperAscii(c);
+        for (const PackageEntry& e : entries) {
+            std::string name = e.name.substr(e.name.rfind('\\') == std::string::npos ? 0 : e.name.rfind('\\') + 1);
+            for (char& c : name) c = UpperAscii(c);
+            if (name == wanted) return true;
+        }
+        return false;
+    };
+    if (!options.mainProgram.empty() && !has(options.mainProgram))
+        warnings->push_back("--main-program names " + options.mainProgram +
+                            ", but no packed file has that name: there will be no shortcuts");
+    if (!has("UnInst.exe")) warnings->push_back("no UnInst.exe: the product will not be registered for uninstalling");
+    bool description = false;
+    for (const PackageEntry& e : entries) {
+        std::string name = e.name;
+        for (char& c : name) c = UpperAscii(c);
+        description = description || name == "FILE_ID.DIZ";
+    }
+    if (!description)
+        warnings->push_back("no FILE_ID.DIZ at the root: the dialog will show no product name, and the product no "
+                            "program group");
+}
+
+std::string PackSetup(const PackOptions& options, std::vector<std::string>* warnings) {
     ArchiveHeaderFields fields;
     std::string error = HeaderFields(options, &fields);
     if (!error.empty()) return error;
@@ -225,8 +260,11 @@ std::string PackSetup(const PackOptions& options) {
     if (!error.empty()) return error;
 
     std::vector<PackageEntry> entries;
-    error = PlanPackage(options.folder, options.orderFile, &entries);
+    fs::path temporary = options.output;
+    temporary += ".partial";
+    error = PlanPackage(options.folder, options.orderFile, &entries, {options.output, temporary}, warnings);
     if (!error.empty()) return error;
+    WarnAboutProduct(options, entries, warnings);
     std::vector<uint64_t> sums;
     error = SumEntries(entries, &sums);
     if (!error.empty()) return error;
@@ -243,8 +281,6 @@ std::string PackSetup(const PackOptions& options) {
     Bytes header;
     AppendArchiveHeader(header, fields);
 
-    fs::path temporary = options.output;
-    temporary += ".partial";
     error = WriteSetup(options, temporary, prefix, entries, sums, header, unpacked);
     std::error_code ec;
     if (error.empty()) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "archive_writer.h"
 
@@ -20,8 +21,9 @@ struct PackOptions {
 };
 
 // Writes the setup file through a temporary file that is renamed at the end,
-// so that a failed run leaves no output. Returns an error message or "".
-std::string PackSetup(const PackOptions& options);
+// so that a failed run leaves no output. Returns an error message or "";
+// warnings (when asked for) are what packs but may not be what was meant.
+std::string PackSetup(const PackOptions& options, std::vector<std::string>* warnings = nullptr);
 
 // Checks the date the installer stores: from 2012 on, a real calendar date.
 std::string CheckPackageDate(int year, int month, int day);

@@ -5,7 +5,9 @@
 #include <map>
 #include <system_error>
 
+#include "platform/cp1252.h"
 #include "support/ascii.h"
+#include "support/name_rule.h"
 #include "text_encoding.h"
 
 namespace fs = std::filesystem;
@@ -77,15 +79,162 @@ void DefaultOrder(std::vector<PackageEntry>& entries) {
     entries.swap(sorted);
 }
 
+const char* ProblemText(NameProblem problem) {
+    switch (problem) {
+        case NAME_EMPTY: return "is empty";
+        case NAME_DOTS: return "is \".\" or \"..\"";
+        case NAME_FORBIDDEN_CHARACTER: return "holds a character that Windows does not allow in names (< > : \" | ? * or a control character)";
+        case NAME_TRAILING_DOT_OR_SPACE: return "ends in a dot or a space, which Windows drops";
+        case NAME_DEVICE: return "is a device name to Windows (CON, PRN, AUX, NUL, COM1, LPT1 and the like)";
+        case NAME_OK: break;
+    }
+    return "";
+}
+
+// Each part of the path as Windows will see it: stored in Windows-1252, it
+// must pass the installer's name rule.
+std::string CheckNameParts(const PackageEntry& entry) {
+    size_t begin = 0;
+    while (begin <= entry.name.size()) {
+        size_t end = entry.name.find('\\', begin);
+        if (end == std::string::npos) end = entry.name.size();
+        std::basic_string<WideChar> part;
+        for (size_t i = begin; i < end; ++i) part += Cp1252ToUnicode(static_cast<uint8_t>(entry.name[i]));
+        NameProblem problem = CheckName(part.c_str(), static_cast<int>(part.size()));
+        if (problem != NAME_OK)
+            return "\"" + entry.shown + "\": the name \"" + Cp1252ToUtf8(entry.name.substr(begin, end - begin)) + "\" " +
+                   ProblemText(problem);
+        begin = end + 1;
+    }
+    return std::string();
+}
+
 std::string EntryName(const fs::path& relative, PackageEntry* entry) {
     std::string utf8;
     for (const fs::path& part : relative) {
+        std::string text = part.u8string();
+        // A backslash is a character of a name on the build machine, and a
+        // separator in the archive: the installer would make a folder of it.
+        if (text.find('\\') != std::string::npos)
+            return "\"" + relative.u8string() + "\": the name \"" + text + "\" holds a backslash";
         if (!utf8.empty()) utf8 += '\\';
-        utf8 += part.u8string();
+        utf8 += text;
     }
     entry->shown = utf8;
     std::replace(entry->shown.begin(), entry->shown.end(), '\\', '/');
-    return StorableText(utf8, "file name", MAX_ENTRY_NAME, &entry->name);
+    std::string error = StorableText(utf8, "file name", MAX_ENTRY_NAME, &entry->name);
+    if (error.empty()) error = CheckNameParts(*entry);
+    return error;
+}
+
+// The build machine's name of a file, for comparing with the output's.
+std::string Identity(const fs::path& path) {
+    std::error_code ec;
+    fs::path canonical = fs::weakly_canonical(path, ec);
+    return (ec ? path : canonical).u8string();
+}
+
+struct Walk {
+    std::vector<PackageEntry>* entries;
+    std::vector<std::string> excluded;  // identities of files never to pack
+    std::vector<std::string> folders;   // the canonical folders from the root to here
+};
+
+std::string WalkFolder(Walk* walk, const fs::path& folder, const fs::path& relative) {
+    std::error_code ec;
+    std::vector<fs::path> items;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) items.push_back(it->path());
+    if (ec) return "cannot read " + folder.u8string() + ": " + ec.message();
+    std::sort(items.begin(), items.end());
+    for (const fs::path& path : items) {
+        fs::path inside = relative / path.filename();
+        fs::file_status status = fs::status(path, ec);  // links are followed
+        if (ec || status.type() == fs::file_type::not_found)
+            return path.u8string() + " is a link to nothing";
+        if (status.type() == fs::file_type::directory) {
+            std::string canonical = fs::canonical(path, ec).u8string();
+            if (ec) return "cannot read " + path.u8string() + ": " + ec.message();
+            if (std::find(walk->folders.begin(), walk->folders.end(), canonical) != walk->folders.end())
+                return path.u8string() + " is a link to a folder that holds it: a loop";
+            walk->folders.push_back(canonical);
+            std::string error = WalkFolder(walk, path, inside);
+            walk->folders.pop_back();
+            if (!error.empty()) return error;
+            continue;
+        }
+        if (status.type() != fs::file_type::regular) return path.u8string() + " is neither a regular file nor a folder";
+        std::string identity = Identity(path);
+        if (std::find(walk->excluded.begin(), walk->excluded.end(), identity) != walk->excluded.end()) continue;
+        PackageEntry entry;
+        entry.source = path;
+        entry.size = fs::file_size(path, ec);
+        if (ec) return "cannot read " + path.u8string() + ": " + ec.message();
+        std::string error = EntryName(inside, &entry);
+        if (!error.empty()) return error;
+        walk->entries->push_back(entry);
+    }
+    return std::string();
+}
+
+// The platform folder the installer picks (64 when present, else 32; a
+// folder counts when it holds a non-empty file), or "".
+std::string ChosenPlatform(const std::vector<PackageEntry>& entries) {
+    bool has32 = false, has64 = false;
+    for (const PackageEntry& e : entries) {
+        if (e.size == 0) continue;
+        has32 = has32 || e.name.compare(0, 3, "32\\") == 0;
+        has64 = has64 || e.name.compare(0, 3, "64\\") == 0;
+    }
+    return has64 ? "64" : has32 ? "32" : "";
+}
+
+// Whether the installer writes the entry, and under which name.
+bool Installed(const PackageEntry& entry, const std::string& platform, std::string* fileName) {
+    size_t last = entry.name.rfind('\\');
+    *fileName = last == std::string::npos ? entry.name : entry.name.substr(last + 1);
+    if (platform.empty() || last == std::string::npos) return true;
+    return entry.name.compare(0, last, platform) == 0 && last == platform.size();
+}
+
+// Entries that the installer would write to the same file, case folded as
+// Windows folds Windows-1252 names: the later one would silently win.
+std::string CheckInstalledNames(const std::vector<PackageEntry>& entries, const std::string& platform) {
+    std::map<std::string, const PackageEntry*> written;
+    for (const PackageEntry& entry : entries) {
+        std::string fileName;
+        if (!Installed(entry, platform, &fileName)) continue;
+        auto placed = written.emplace(Folded(fileName), &entry);
+        if (!placed.second)
+            return "\"" + placed.first->second->shown + "\" and \"" + entry.shown +
+                   "\" would both be installed as \"" + Cp1252ToUtf8(fileName) +
+                   "\" (the installer puts every file straight into its folder, and Windows ignores letter case)";
+    }
+    return std::string();
+}
+
+void Warn(std::vector<std::string>* warnings, const std::string& text) {
+    if (warnings) warnings->push_back(text);
+}
+
+// What is packed but never installed, and names that change on other systems.
+void WarnAboutEntries(const std::vector<PackageEntry>& entries, const std::string& platform,
+                      std::vector<std::string>* warnings) {
+    for (const PackageEntry& entry : entries) {
+        std::string fileName;
+        if (!Installed(entry, platform, &fileName)) {
+            std::string why = entry.name.compare(0, 3, "32\\") == 0 && platform == "64"
+                                  ? "the installer takes the 64 folder when there is one"
+                                  : "beside the platform folders the installer installs only their direct files and the root's";
+            Warn(warnings, "\"" + entry.shown + "\" is packed but never installed: " + why);
+        }
+        for (unsigned char c : entry.name)
+            if (c >= 0x80) {
+                Warn(warnings, "\"" + entry.shown +
+                                   "\" has a name beyond ASCII: the installer reads names in the system's code page, "
+                                   "so it is installed under another name where that is not Windows-1252");
+                break;
+            }
+    }
 }
 
 std::string ApplyOrderFile(const fs::path& orderFile, std::vector<PackageEntry>& entries) {
@@ -97,7 +246,9 @@ std::string ApplyOrderFile(const fs::path& orderFile, std::vector<PackageEntry>&
     std::vector<bool> taken(entries.size(), false);
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Editors put a byte-order mark in front, and blanks behind.
+        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         std::replace(line.begin(), line.end(), '\\', '/');
         auto found = byName.find(line);
@@ -127,38 +278,23 @@ std::string StorableText(const std::string& utf8, const char* what, size_t maxBy
     return std::string();
 }
 
-std::string PlanPackage(const fs::path& folder, const fs::path& orderFile, std::vector<PackageEntry>* entries) {
+std::string PlanPackage(const fs::path& folder, const fs::path& orderFile, std::vector<PackageEntry>* entries,
+                        const std::vector<fs::path>& excluded, std::vector<std::string>* warnings) {
     entries->clear();
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return folder.u8string() + " is not a folder";
-    fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec);
-    if (ec) return "cannot read " + folder.u8string() + ": " + ec.message();
-    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (ec) return "cannot read " + folder.u8string() + ": " + ec.message();
-        const fs::directory_entry& item = *it;
-        if (item.is_directory(ec)) continue;
-        if (!item.is_regular_file(ec))
-            return item.path().u8string() + " is neither a regular file nor a folder";
-        PackageEntry entry;
-        entry.source = item.path();
-        entry.size = item.file_size(ec);
-        if (ec) return "cannot read " + item.path().u8string() + ": " + ec.message();
-        std::string error = EntryName(item.path().lexically_relative(folder), &entry);
-        if (!error.empty()) return error;
-        entries->push_back(entry);
-    }
+    Walk walk{entries, {}, {fs::canonical(folder, ec).u8string()}};
+    for (const fs::path& path : excluded) walk.excluded.push_back(Identity(path));
+    std::string error = WalkFolder(&walk, folder, fs::path());
+    if (!error.empty()) return error;
     if (entries->empty()) return folder.u8string() + " holds no files";
     DefaultOrder(*entries);
-    // Windows file names ignore case: two such entries would overwrite each other.
-    std::map<std::string, const PackageEntry*> seen;
-    for (const PackageEntry& entry : *entries) {
-        auto placed = seen.emplace(Folded(entry.name), &entry);
-        if (!placed.second)
-            return "\"" + placed.first->second->shown + "\" and \"" + entry.shown +
-                   "\" differ only in letter case, which Windows does not tell apart";
-    }
+    std::string platform = ChosenPlatform(*entries);
+    error = CheckInstalledNames(*entries, platform);
+    if (!error.empty()) return error;
+    WarnAboutEntries(*entries, platform, warnings);
     if (!orderFile.empty()) {
-        std::string error = ApplyOrderFile(orderFile, *entries);
+        error = ApplyOrderFile(orderFile, *entries);
         if (!error.empty()) return error;
     }
     if (entries->back().size == 0) {

@@ -10,7 +10,8 @@
 //   3. the language files (*.LNG);
 //   4. everything else;
 // each group sorted by name, ASCII letters compared without case, then by the
-// bytes. An order file (one name per line, either separator) puts the named
+// bytes. Lines of an order file may carry blanks behind them, and the file a
+// UTF-8 byte-order mark in front. An order file (one name per line, either separator) puts the named
 // files first, in its order; the rest follow in the default order. An empty
 // file is never last: the installer cannot see an empty entry that ends the
 // stream, so the last non-empty entry is moved behind it.
@@ -34,9 +35,16 @@ struct PackageEntry {
 // reader, and block borders fall where the decoder puts them.
 constexpr size_t MAX_ENTRY_NAME = 1018;
 
-// Fills `entries` in archive order; returns an error message or "".
+// Fills `entries` in archive order; returns an error message or "". Links
+// are followed (a loop is an error); the files in `excluded` (the output and
+// its partial file) are never packed. Refused, naming the culprit: a name
+// part that breaks the installer's name rule (support/name_rule.h) or holds
+// a backslash, and two entries that the installer would write to the same
+// file. Warnings (when asked for): files packed but never installed, and
+// names beyond ASCII.
 std::string PlanPackage(const std::filesystem::path& folder, const std::filesystem::path& orderFile,
-                        std::vector<PackageEntry>* entries);
+                        std::vector<PackageEntry>* entries, const std::vector<std::filesystem::path>& excluded = {},
+                        std::vector<std::string>* warnings = nullptr);
 
 // Checks a name or header text for what the archive cannot store: the byte
 // 0xDD (which would be stored as the terminator) and characters beyond
