@@ -12,6 +12,7 @@ set(SETUP_CORE_SOURCES
   src/support/destination_path.cpp
   src/payload/payload_container.cpp
   src/payload/archive_reader.cpp
+  src/payload/decode_pipeline.cpp
   src/payload/archive_pass.cpp
   src/core/installer_state.cpp
   src/core/installer_pass.cpp

@@ -10,18 +10,18 @@
 #include "dialog/setup_session.h"
 #include "support/files_messages.h"
 
-void InitInstaller(HINSTANCE instance) {
-    InitCommonControls();
-    ZeroMemory(gInstallerState, sizeof *gInstallerState);
-    gInstallerState->appIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    SelectUiLanguage();
-    GetModuleFileNameW(nullptr, gInstallerState->setupPath, PATH_CAPACITY);
-    gInstallerState->setupPath[PATH_CAPACITY - 1] = 0;
-    gInstallerState->setupFile = FileOpenRead(gInstallerState->setupPath);
-    if (gInstallerState->setupFile == NO_FILE) gInstallerState->setupFileError = LastErrorOr(ERROR_ACCESS_DENIED);
-}
-
 namespace {
+
+// The benchmarks build a stub without the replay (SETUP_REPLAY_BUDGET 0), to
+// time the install that decodes beside writing.
+uint32_t ReplayBudget() {
+#ifdef SETUP_REPLAY_BUDGET
+    return SETUP_REPLAY_BUDGET;
+#else
+    uint64_t budget = AvailablePhysicalMemory() / 4;
+    return budget < (1u << 30) ? static_cast<uint32_t>(budget) : (1u << 30);
+#endif
+}
 
 // A setup runs elevated from a downloads folder: DLLs must come from the
 // system folder only, never from beside the setup. Systems that predate the
@@ -35,6 +35,19 @@ void RestrictDllSearch() {
 }
 
 }  // namespace
+
+void InitInstaller(HINSTANCE instance) {
+    InitCommonControls();
+    ZeroMemory(gInstallerState, sizeof *gInstallerState);
+    gInstallerState->appIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    SelectUiLanguage();
+    GetModuleFileNameW(nullptr, gInstallerState->setupPath, PATH_CAPACITY);
+    gInstallerState->setupPath[PATH_CAPACITY - 1] = 0;
+    gInstallerState->setupFile = FileOpenRead(gInstallerState->setupPath);
+    if (gInstallerState->setupFile == NO_FILE) gInstallerState->setupFileError = LastErrorOr(ERROR_ACCESS_DENIED);
+    gInstallerState->replayBudget = ReplayBudget();
+}
+
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();

@@ -40,6 +40,9 @@ struct InstallerState {
     // could not be opened.
     FileHandle setupFile;
     int32_t setupFileError;
+    // The largest decoded stream the check keeps for the install to replay:
+    // a quarter of the physical memory free at start, at most 1 GiB.
+    uint32_t replayBudget;
 };
 
 // Set by start-up before the dialog exists, cleared when the state is released.

@@ -90,7 +90,7 @@ void OnOk(HWND dialog) {
     session->settingDestination = false;
     int count = 0;
     LanguageChoice* languages = ReadLanguageChoices(GetDlgItem(dialog, ID_LANGUAGE_LIST), &count);
-    session->install = CreateInstallJob(folder, languages, count, DialogSink(dialog));
+    session->install = CreateInstallJob(folder, languages, count, DialogSink(dialog), &session->replay);
     MemFree(languages);
     if (!session->install) {
         ShowSystemError(dialog, ERROR_NOT_ENOUGH_MEMORY, nullptr);
@@ -150,6 +150,7 @@ void OnInstallEvent(HWND dialog, PassEvent* event) {
         if (FinishInstall(dialog, session->install) == 0) {
             FreeInstallJob(session->install);
             session->install = nullptr;
+            ReleaseStreamCache(&session->replay);
             EndDialog(dialog, 0);
         } else {
             ReturnToChoices(dialog);

@@ -59,6 +59,7 @@ void EnableOk(HWND dialog) {
 void FinishScan(HWND dialog, const PassEvent* event) {
     SetupSession* session = Session();
     JoinWorker();
+    session->replay = TakeScanCache(session->scan);
     FreeScanJob(session->scan);
     session->scan = nullptr;
     KillTimer(dialog, TIMER_SHOW_CHECKING);
@@ -116,7 +117,7 @@ void StartScan(HWND dialog) {
     title[0] = 0;
     GetWindowTextA(dialog, title, DESCRIPTION_CAPACITY - 1);
     session->scan = CreateScanJob(gInstallerState->setupFile, gInstallerState->setupFileError, title,
-                                  DialogSink(dialog));
+                                  DialogSink(dialog), gInstallerState->replayBudget);
     if (!session->scan) {
         ShowSystemError(dialog, ERROR_NOT_ENOUGH_MEMORY, nullptr);
         PostMessageW(dialog, WM_CLOSE, 0, 0);

@@ -55,6 +55,7 @@ void StopWorker(HWND dialog) {
     gSession->scan = nullptr;
     FreeInstallJob(gSession->install);
     gSession->install = nullptr;
+    ReleaseStreamCache(&gSession->replay);
 }
 
 void EnableChoices(HWND dialog, bool enabled) {

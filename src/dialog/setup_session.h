@@ -32,6 +32,7 @@ struct SetupSession {
     ThreadHandle worker;  // the running worker, or null
     ScanJob* scan;        // the scan's job, until its worker is joined
     InstallJob* install;  // the current install's job, until its worker is joined
+    StreamCache replay;   // the checked stream, lent to each install; released after success
     HWND initialFocus;    // where the focus was when the dialog came up
     bool focusNoted;
 

@@ -95,7 +95,7 @@ void ShowFailure(HWND dialog, int32_t result) {
 }  // namespace
 
 InstallJob* CreateInstallJob(const wchar_t* destinationFolder, const LanguageChoice* languages, int languageCount,
-                             PassEventSink sink) {
+                             PassEventSink sink, const StreamCache* replay) {
     InstallerState* state = gInstallerState;
     size_t languageBytes = sizeof(LanguageChoice) * static_cast<size_t>(languageCount > 0 ? languageCount : 0);
     void* block = AllocZeroed(sizeof(InstallJob) + languageBytes);
@@ -108,6 +108,7 @@ InstallJob* CreateInstallJob(const wchar_t* destinationFolder, const LanguageCho
     InstallJob* job = new (block) InstallJob;
     job->doneEvent = doneEvent;
     PrepareExtractJob(&job->extract, state->setupFile, sink);
+    job->extract.replay = replay;
     InstallContext* context = &job->extract.context;
     CopyBounded(destinationFolder, context->destinationFolder, 1024);
     ToWide(state->mainProgram, context->mainProgram, 32);

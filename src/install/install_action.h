@@ -23,8 +23,9 @@ struct InstallJob {
 
 // A job for the current installer state and the given choices; null when
 // memory runs out. languages is copied.
+// replay: the stream the check kept, lent for the job's life (may be empty).
 InstallJob* CreateInstallJob(const wchar_t* destinationFolder, const LanguageChoice* languages, int languageCount,
-                             PassEventSink sink);
+                             PassEventSink sink, const StreamCache* replay);
 void FreeInstallJob(InstallJob* job);
 
 // The worker's procedure (argument: the job): the folder, PSAPI.DLL aside,

@@ -1,6 +1,5 @@
 #include "passes/extract_job.h"
 
-#include "payload/archive_pass.h"
 
 namespace {
 
@@ -44,5 +43,9 @@ void PrepareExtractJob(ExtractJob* job, FileHandle setupFile, PassEventSink sink
 
 int32_t RunExtractJob(ExtractJob* job) {
     PassObserver observer = {job, Started, Advanced};
-    return RunPassOnFile(&job->reader, job->setupFile, OnExtractEntry, &job->context, &observer);
+    PassOptions options = {};
+    options.observer = &observer;
+    options.pipelined = true;
+    options.replay = job->replay && job->replay->complete ? job->replay : nullptr;
+    return RunPass(&job->reader, job->setupFile, OnExtractEntry, &job->context, &options);
 }

@@ -13,12 +13,17 @@
 
 #include "passes/extract_handler.h"
 #include "passes/pass_events.h"
+#include "payload/archive_pass.h"
 #include "payload/archive_reader.h"
 #include "support/bounded_text.h"
 
 struct ExtractJob {
     // Set before the worker starts, read-only after.
     FileHandle setupFile;  // held open by the installer
+    // The stream as the check kept it, to replay instead of decoding (lent
+    // by the dialog's thread, which does not touch it while the worker
+    // runs); without it, the pass decodes beside the reader.
+    const StreamCache* replay;
     PassEventSink sink;
     // Set by the dialog's thread only when it must end at once; an install is
     // otherwise never stopped half-way.

@@ -129,7 +129,8 @@ bool Advanced(void* self, const ArchiveReader*, uint32_t done) {
 
 }  // namespace
 
-ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* title, PassEventSink sink) {
+ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* title, PassEventSink sink,
+                       uint32_t replayBudget) {
     void* block = MemAlloc(sizeof(ScanJob));
     LanguageCode* languages = static_cast<LanguageCode*>(MemAlloc(sizeof(LanguageCode) * 8));
     PassEvent* doneEvent = NewPassEvent(EVENT_DONE);
@@ -144,6 +145,7 @@ ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* titl
     job->stop.store(false);
     job->setupFile = setupFile;
     job->openError = openError;
+    job->cache.budget = replayBudget;
     AppendBoundedA(title, job->title, DESCRIPTION_CAPACITY);
     job->sink = sink;
     job->languages = languages;
@@ -159,10 +161,14 @@ ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* titl
 void RunScanJob(void* argument) {
     ScanJob* job = Of(argument);
     PassObserver observer = {job, Started, Advanced};
+    PassOptions options = {};
+    options.observer = &observer;
+    options.keep = &job->cache;
     int32_t result = job->openError ? job->openError : ERROR_CODE_ACCESS_DENIED;
-    if (job->setupFile != NO_FILE) result = RunPassOnFile(&job->reader, job->setupFile, ScanEntry, job, &observer);
+    if (job->setupFile != NO_FILE) result = RunPass(&job->reader, job->setupFile, ScanEntry, job, &options);
     if (result == PASS_STOPPED && job->stop.load(std::memory_order_acquire)) return;
     if (result == 0 && job->badName) result = PASS_BROKEN;
+    if (result != 0) ReleaseStreamCache(&job->cache);
     PassEvent* done = WithHeader(job->doneEvent, &job->reader);
     job->doneEvent = nullptr;
     done->value = result;
@@ -170,10 +176,18 @@ void RunScanJob(void* argument) {
     Send(job, done);
 }
 
+StreamCache TakeScanCache(ScanJob* job) {
+    StreamCache cache = job->cache;
+    if (!cache.complete) ReleaseStreamCache(&cache);
+    job->cache = StreamCache{job->cache.budget, nullptr, 0, 0, false};
+    return cache;
+}
+
 void FreeScanJob(ScanJob* job) {
     if (!job) return;
     MemFree(job->languages);
     FreePassEvent(job->doneEvent);
+    ReleaseStreamCache(&job->cache);
     job->~ScanJob();
     MemFree(job);
 }

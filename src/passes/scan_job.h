@@ -18,6 +18,7 @@
 
 #include "passes/pass_events.h"
 #include "passes/scan_handler.h"
+#include "payload/archive_pass.h"
 #include "payload/archive_reader.h"
 
 struct ScanJob {
@@ -41,12 +42,19 @@ struct ScanJob {
     uint32_t total;
     ProgressPacer pacer;
     PassEvent* doneEvent;  // made with the job, so that the scan's end is always told
+    // The decoded stream, kept for the install to replay when it fits the
+    // budget. The worker fills it; after the join the dialog's thread takes
+    // it over (TakeScanCache) or FreeScanJob releases it.
+    StreamCache cache;
 };
 
 // A job ready to run; null when memory runs out. The language list starts
 // with the two built-in items, US and DE.
-ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* title, PassEventSink sink);
+ScanJob* CreateScanJob(FileHandle setupFile, int32_t openError, const char* title, PassEventSink sink,
+                       uint32_t replayBudget = 0);
 // The worker's procedure (argument: the job). Its last event is EVENT_DONE
 // with the pass's result, unless it was stopped.
 void RunScanJob(void* job);
 void FreeScanJob(ScanJob* job);
+// The kept stream, moved out of a finished job (complete, or empty).
+StreamCache TakeScanCache(ScanJob* job);

@@ -32,6 +32,28 @@ struct PassObserver {
     bool (*Advanced)(void* self, const ArchiveReader* reader, uint32_t done);
 };
 
+// The decoded archive stream of a package, kept by the pass that checked it
+// so that the next pass can replay it instead of decoding again. It is kept
+// only when the stream header's unpacked size fits the budget; the memory is
+// allocated once, at that size, and a failed allocation keeps nothing.
+// `complete` is set only when the keeping pass succeeded with every byte.
+struct StreamCache {
+    uint32_t budget;   // the largest stream to keep, in bytes (0: none)
+    uint8_t* bytes;
+    uint32_t size;
+    uint32_t filled;
+    bool complete;
+};
+void ReleaseStreamCache(StreamCache* cache);
+
+// How a pass gets its stream.
+struct PassOptions {
+    const PassObserver* observer;  // may be null
+    bool pipelined;                // decode on a thread of its own, beside the reader
+    StreamCache* keep;             // keep the decoded stream here (the check), or null
+    const StreamCache* replay;     // feed the reader this complete stream instead of decoding, or null
+};
+
 // The pass on a reader the caller owns. It publishes nothing, so that a tool
 // can look at the header fields and checksums afterwards; the installer's
 // pass (core/installer_pass.h) publishes the header on success.
@@ -43,3 +65,7 @@ int32_t RunObservedPass(ArchiveReader* reader, const WideChar* setupPath, EntryH
 // reads are at offsets of their own, so passes can take turns on one handle.
 int32_t RunPassOnFile(ArchiveReader* reader, FileHandle setupFile, EntryHandler handler, void* userData,
                       const PassObserver* observer);
+// The same with every option (null: none). A replay calls the handler as a
+// decoding pass does, computes the checksum again and judges it the same way.
+int32_t RunPass(ArchiveReader* reader, FileHandle setupFile, EntryHandler handler, void* userData,
+                const PassOptions* options);

@@ -104,6 +104,21 @@ typedef void* ThreadHandle;
 ThreadHandle ThreadStart(void (*proc)(void* argument), void* argument);  // null on failure
 void ThreadJoin(ThreadHandle thread);
 void SleepMilliseconds(uint32_t milliseconds);
+
+// A lock with a condition to wait for, as two threads that hand blocks to
+// each other need. Null from MonitorCreate when the system has none to give.
+typedef struct PlatformMonitor* Monitor;
+Monitor MonitorCreate();
+void MonitorDestroy(Monitor monitor);
+void MonitorEnter(Monitor monitor);
+void MonitorLeave(Monitor monitor);
+// Leaves the monitor, waits until woken, enters it again; wake-ups may be
+// spurious, so the caller checks its condition in a loop.
+void MonitorWait(Monitor monitor);
+void MonitorWakeAll(Monitor monitor);
+
+// The physical memory free now, in bytes (0 when it cannot be had).
+uint64_t AvailablePhysicalMemory();
 // Milliseconds from an arbitrary start, never going back.
 uint64_t MonotonicMilliseconds();
 

@@ -360,3 +360,33 @@ uint64_t MonotonicMilliseconds() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }
+
+struct PlatformMonitor {
+    pthread_mutex_t lock;
+    pthread_cond_t changed;
+};
+
+Monitor MonitorCreate() {
+    Monitor monitor = static_cast<Monitor>(malloc(sizeof(PlatformMonitor)));
+    if (!monitor) return nullptr;
+    pthread_mutex_init(&monitor->lock, nullptr);
+    pthread_cond_init(&monitor->changed, nullptr);
+    return monitor;
+}
+
+void MonitorDestroy(Monitor monitor) {
+    if (!monitor) return;
+    pthread_cond_destroy(&monitor->changed);
+    pthread_mutex_destroy(&monitor->lock);
+    free(monitor);
+}
+
+void MonitorEnter(Monitor monitor) { pthread_mutex_lock(&monitor->lock); }
+void MonitorLeave(Monitor monitor) { pthread_mutex_unlock(&monitor->lock); }
+void MonitorWait(Monitor monitor) { pthread_cond_wait(&monitor->changed, &monitor->lock); }
+void MonitorWakeAll(Monitor monitor) { pthread_cond_broadcast(&monitor->changed); }
+
+uint64_t AvailablePhysicalMemory() {
+    long pages = sysconf(_SC_AVPHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(size) : 0;
+}

@@ -172,3 +172,28 @@ void ThreadJoin(ThreadHandle thread) {
 void SleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 
 uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
+
+struct PlatformMonitor {
+    SRWLOCK lock;
+    CONDITION_VARIABLE changed;
+};
+
+Monitor MonitorCreate() {
+    Monitor monitor = static_cast<Monitor>(MemAlloc(sizeof(PlatformMonitor)));
+    if (!monitor) return nullptr;
+    InitializeSRWLock(&monitor->lock);
+    InitializeConditionVariable(&monitor->changed);
+    return monitor;
+}
+
+void MonitorDestroy(Monitor monitor) { MemFree(monitor); }
+void MonitorEnter(Monitor monitor) { AcquireSRWLockExclusive(&monitor->lock); }
+void MonitorLeave(Monitor monitor) { ReleaseSRWLockExclusive(&monitor->lock); }
+void MonitorWait(Monitor monitor) { SleepConditionVariableSRW(&monitor->changed, &monitor->lock, INFINITE, 0); }
+void MonitorWakeAll(Monitor monitor) { WakeAllConditionVariable(&monitor->changed); }
+
+uint64_t AvailablePhysicalMemory() {
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? status.ullAvailPhys : 0;
+}

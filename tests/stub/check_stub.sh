@@ -75,11 +75,19 @@ else
   fail "no manifest (type 24, id 1)"
 fi
 
-# Icon group 1: 48, 32 and 16 pixels, each with a 256-colour palette.
+# Icon group 1: 48, 32 and 16 pixels, each an 8-bit PNG image (Windows reads
+# PNG icon images since Vista), whole and of the size the group names.
 if has_resource 14 1; then
   extract 14 1 "$work/icon.ico"
   icons=$(icotool -l "$work/icon.ico" | sed -E 's/.*--width=([0-9]+) --height=([0-9]+) --bit-depth=([0-9]+).*/\1x\2x\3/' | tr '\n' ' ')
   [ "$icons" = "48x48x8 32x32x8 16x16x8 " ] || fail "icon group 1 holds $icons, expected 48x48x8 32x32x8 16x16x8"
+  (cd "$work" && icotool -x icon.ico 2>/dev/null)
+  for size in 48 32 16; do
+    image=$(ls "$work"/icon_*_${size}x${size}x*.png 2>/dev/null | head -n 1)
+    if [ -z "$image" ] || ! identify -format '%wx%h %[channels]' "$image" 2>/dev/null | grep -q "^${size}x${size} "; then
+      fail "icon group 1 has no whole ${size}x${size} PNG image"
+    fi
+  done
 else
   fail "no icon group 1"
 fi

@@ -57,65 +57,6 @@ TEST(FindPayloadOffset, AFailedReadFindsNothing) {
     PlatformClearFaults();
 }
 
-// An in-memory source that delivers at most `chunk` bytes a read and can
-// fail once it has delivered `failAfter` bytes.
-struct MemorySource {
-    Bytes bytes;
-    size_t at = 0;
-    uint32_t chunk = 1u << 30;
-    size_t failAfter = SIZE_MAX;
-    int32_t failure = 0;
-    static int32_t Read(void* self, uint8_t* buffer, uint32_t* count) {
-        MemorySource* source = static_cast<MemorySource*>(self);
-        if (source->at >= source->failAfter) {
-            *count = 0;
-            return source->failure;
-        }
-        size_t n = std::min<size_t>({*count, source->chunk, source->bytes.size() - source->at});
-        if (n) memcpy(buffer, source->bytes.data() + source->at, n);
-        source->at += n;
-        *count = static_cast<uint32_t>(n);
-        return 0;
-    }
-};
-
-struct BlockSink {
-    std::vector<uint32_t> lengths;
-    Bytes bytes;
-    size_t refuseAt = SIZE_MAX;  // the index of the block to refuse
-    static uint32_t Write(void* self, uint8_t* block, uint32_t length) {
-        BlockSink* sink = static_cast<BlockSink*>(self);
-        if (sink->lengths.size() == sink->refuseAt) return 0;
-        sink->lengths.push_back(length);
-        sink->bytes.insert(sink->bytes.end(), block, block + length);
-        return length;
-    }
-};
-
-// The 9-byte stream header and LZMA data for the given bytes.
-Bytes Encode(const Bytes& plain) {
-    Bytes encoded;
-    size_t at = 0;
-    LzmaSettings settings;
-    settings.level = 1;
-    settings.dictionarySize = 1 << 20;
-    std::string error = EncodeLzmaStream(
-        [&](uint8_t* buffer, size_t room, size_t* produced) {
-            *produced = std::min(room, plain.size() - at);
-            if (*produced) memcpy(buffer, plain.data() + at, *produced);
-            at += *produced;
-            return true;
-        },
-        static_cast<uint32_t>(plain.size()), settings,
-        [&](const uint8_t* data, size_t size) {
-            encoded.insert(encoded.end(), data, data + size);
-            return true;
-        },
-        nullptr);
-    EXPECT_EQ(error, "");
-    return encoded;
-}
-
 int32_t Decode(MemorySource* source, BlockSink* sink) {
     PayloadSource in = {MemorySource::Read, source};
     ArchiveSink out = {BlockSink::Write, sink, nullptr};

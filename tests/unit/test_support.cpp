@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <random>
@@ -150,4 +151,55 @@ std::vector<int32_t> FeedInBlocks(ArchiveReader* reader, Bytes stream, const std
         if (results.back() != 0) break;
     }
     return results;
+}
+
+int32_t MemorySource::Read(void* self, uint8_t* buffer, uint32_t* count) {
+    MemorySource* source = static_cast<MemorySource*>(self);
+    if (source->at >= source->failAfter) {
+        *count = 0;
+        return source->failure;
+    }
+    size_t chunk = source->chunk;
+    if (source->seed) {
+        source->seed = source->seed * 1103515245u + 12345u;
+        chunk = 1 + (source->seed >> 8) % source->chunk;
+    }
+    size_t n = std::min<size_t>({*count, chunk, source->bytes.size() - source->at, source->failAfter - source->at});
+    if (n) memcpy(buffer, source->bytes.data() + source->at, n);
+    source->at += n;
+    *count = static_cast<uint32_t>(n);
+    return 0;
+}
+
+uint32_t BlockSink::Write(void* self, uint8_t* block, uint32_t length) {
+    BlockSink* sink = static_cast<BlockSink*>(self);
+    if (sink->lengths.size() == sink->refuseAt) return 0;
+    sink->lengths.push_back(length);
+    sink->bytes.insert(sink->bytes.end(), block, block + length);
+    return length;
+}
+
+void BlockSink::Begin(void* self, uint32_t unpackedSize) { static_cast<BlockSink*>(self)->begun = unpackedSize + 1; }
+
+Bytes Encode(const Bytes& plain) {
+    Bytes encoded;
+    size_t at = 0;
+    LzmaSettings settings;
+    settings.level = 1;
+    settings.dictionarySize = 1 << 20;
+    std::string error = EncodeLzmaStream(
+        [&](uint8_t* buffer, size_t room, size_t* produced) {
+            *produced = std::min(room, plain.size() - at);
+            if (*produced) memcpy(buffer, plain.data() + at, *produced);
+            at += *produced;
+            return true;
+        },
+        static_cast<uint32_t>(plain.size()), settings,
+        [&](const uint8_t* data, size_t size) {
+            encoded.insert(encoded.end(), data, data + size);
+            return true;
+        },
+        nullptr);
+    if (!error.empty()) fprintf(stderr, "Encode: %s\n", error.c_str());
+    return encoded;
 }

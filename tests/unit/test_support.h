@@ -60,6 +60,32 @@ Bytes ExampleStream();
 // A setup file: a zero stub of `stubSize` bytes, padding, signature, stream.
 Bytes MakeSetup(const Bytes& archiveStream, size_t stubSize = 4096);
 
+// An in-memory source that delivers at most `chunk` bytes a read (or, with a
+// seed, a random 1 to `chunk` bytes each time) and can fail once it has
+// delivered `failAfter` bytes.
+struct MemorySource {
+    Bytes bytes;
+    size_t at = 0;
+    uint32_t chunk = 1u << 30;
+    uint32_t seed = 0;
+    size_t failAfter = SIZE_MAX;
+    int32_t failure = 0;
+    static int32_t Read(void* self, uint8_t* buffer, uint32_t* count);
+};
+
+// A sink that keeps every block it is given, and can refuse one.
+struct BlockSink {
+    std::vector<uint32_t> lengths;
+    Bytes bytes;
+    size_t refuseAt = SIZE_MAX;  // the index of the block to refuse
+    uint32_t begun = 0;          // the unpacked size it was told, plus one
+    static uint32_t Write(void* self, uint8_t* block, uint32_t length);
+    static void Begin(void* self, uint32_t unpackedSize);
+};
+
+// The 9-byte stream header and LZMA data for the given bytes.
+Bytes Encode(const Bytes& plain);
+
 // What a pass shows a handler.
 struct HandlerCall {
     std::string name;   // the path buffer at the call, UTF-8
