@@ -34,6 +34,7 @@
 #include "LzmaDec.h"
 #include "pack.h"
 #include "payload/archive_pass.h"
+#include "payload/decode_pipeline.h"
 #include "payload/payload_container.h"
 
 namespace fs = std::filesystem;
@@ -86,8 +87,8 @@ std::string Folded(std::string name) {
     return name;
 }
 
-// Regular files only (no links, each file once), sorted by path; taken in
-// that order until `budget` bytes are reached.
+// Regular files only (no links, each file once, no two of one name), sorted
+// by path; taken in that order until `budget` bytes are reached.
 void Collect(const fs::path& root, bool recursive, const std::function<bool(const fs::path&, uint64_t)>& accept,
              const std::string& prefix, uint64_t budget, std::set<std::string>* folded,
              std::set<std::pair<dev_t, ino_t>>* seen, std::vector<Source>* sources) {
@@ -113,7 +114,9 @@ void Collect(const fs::path& root, bool recursive, const std::function<bool(cons
         uint64_t size = static_cast<uint64_t>(info.st_size);
         if (!accept(path, size) || access(path.c_str(), R_OK) != 0) continue;
         std::string name = prefix + "/" + path.lexically_relative(root).string();
-        if (!PlainName(name) || !folded->insert(Folded(name)).second) continue;
+        // The installer puts every file straight into one folder: the file
+        // names must differ, letter case aside.
+        if (!PlainName(name) || !folded->insert(Folded(path.filename().string())).second) continue;
         if (!seen->insert({info.st_dev, info.st_ino}).second) continue;
         sources->push_back({path, name, size, static_cast<int64_t>(info.st_mtime)});
         taken += size;
@@ -247,10 +250,21 @@ int32_t ExtractsEverything(WideChar* path, const uint8_t* preview, uint32_t, voi
     return 1;
 }
 
-int32_t RunPass(const std::u16string& setup, EntryHandler handler, void* userData, ArchiveReader* keep = nullptr) {
+int32_t PassOver(const std::u16string& setup, EntryHandler handler, void* userData, ArchiveReader* keep = nullptr) {
     std::unique_ptr<ArchiveReader> reader(new ArchiveReader);
     int32_t result = RunArchivePassOn(reader.get(), setup.c_str(), handler, userData);
     if (keep) *keep = *reader;
+    return result;
+}
+
+// A pass with options over the setup file: decoded beside the reader, or
+// keeping the stream, or replaying what was kept.
+int32_t PassWith(const std::u16string& setup, EntryHandler handler, void* userData, const PassOptions& options) {
+    FileHandle file = FileOpenRead(setup.c_str());
+    if (file == NO_FILE) return -1;
+    std::unique_ptr<ArchiveReader> reader(new ArchiveReader);
+    int32_t result = RunPass(reader.get(), file, handler, userData, &options);
+    FileClose(file);
     return result;
 }
 
@@ -432,6 +446,32 @@ long PeakGrowthKiB(const std::function<void()>& work) {
     return growth;
 }
 
+// Runs `work` in a child process, as an installer would run it: its memory
+// starts fresh, so page faults count as they would. Returns the seconds that
+// `work` reports (it times what it wants timed), or dies.
+double SecondsInChild(const std::function<double()>& work) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) Die("pipe failed");
+    fflush(stdout);
+    pid_t child = fork();
+    if (child < 0) Die("fork failed");
+    if (child == 0) {
+        close(pipeFds[0]);
+        double seconds = work();
+        ssize_t ignored = write(pipeFds[1], &seconds, sizeof seconds);
+        (void)ignored;
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    double seconds = -1;
+    if (read(pipeFds[0], &seconds, sizeof seconds) != sizeof seconds) seconds = -1;
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || seconds < 0) Die("the measuring child failed");
+    return seconds;
+}
+
 // --- Reporting ----------------------------------------------------------------
 
 double MB(uint64_t bytes) { return bytes / 1e6; }
@@ -484,7 +524,7 @@ int main(int argc, char** argv) {
     // the file into the page cache.
     Layout layout;
     ArchiveReader reader;
-    int32_t result = RunPass(wideSetup, RecordsShape, &layout, &reader);
+    int32_t result = PassOver(wideSetup, RecordsShape, &layout, &reader);
     if (result != 0) Die("the pass over the payload failed with " + std::to_string(result));
     if (layout.entries.size() != sources.size())
         Die("the payload holds " + std::to_string(layout.entries.size()) + " entries, not " +
@@ -507,17 +547,17 @@ int main(int argc, char** argv) {
     printf("  cache: %s (%s)\n", cache.c_str(), packed ? "packed now" : "reused");
     printf("time, best of %d (MB/s of the decoded stream)\n", repeat);
 
-    double pass = 1e9, bare = 1e9, extracting = 1e9, byHand = 1e9;
+    double pass = 1e9, bare = 1e9, extracting = 1e9, byHand = 1e9, beside = 1e9, keeping = 1e9, replaying = 1e9;
     for (int round = 0; round < repeat; ++round) {
         pass = std::min(pass, Timed([&] {
-                            if (RunPass(wideSetup, WritesNothing, nullptr) != 0) Die("the pass failed");
+                            if (PassOver(wideSetup, WritesNothing, nullptr) != 0) Die("the pass failed");
                         }));
         bare = std::min(bare, Timed([&] { BareDecode(setup, payloadOffset, nullptr); }));
 
         ResetFolder(extract);
         target.next = 0;
         extracting = std::min(extracting, Timed([&] {
-                                  if (RunPass(wideSetup, ExtractsEverything, &target) != 0)
+                                  if (PassOver(wideSetup, ExtractsEverything, &target) != 0)
                                       Die("the extracting pass failed");
                               }));
         ResetFolder(extract);
@@ -528,6 +568,48 @@ int main(int argc, char** argv) {
                               written = files.written();
                           }));
         if (written != layout.dataBytes) Die("the hand-made extraction wrote " + std::to_string(written) + " bytes");
+
+        // The installer's ways, each in a process of its own: decoding beside
+        // the reader, and a check that keeps the stream followed by the
+        // install that replays it.
+        ResetFolder(extract);
+        beside = std::min(beside, SecondsInChild([&] {
+                              ExtractTarget t{target.folder};
+                              PassOptions options = {};
+                              options.pipelined = true;
+                              double seconds = Timed([&] {
+                                  if (PassWith(wideSetup, ExtractsEverything, &t, options) != 0) _exit(1);
+                              });
+                              return seconds;
+                          }));
+        ResetFolder(extract);
+        replaying = std::min(replaying, SecondsInChild([&] {
+                                 StreamCache cache = {};
+                                 cache.budget = 1u << 30;
+                                 PassOptions keep = {};
+                                 keep.keep = &cache;
+                                 double check = Timed([&] {
+                                     if (PassWith(wideSetup, WritesNothing, nullptr, keep) != 0) _exit(1);
+                                 });
+                                 if (!cache.complete) _exit(1);
+                                 ExtractTarget t{target.folder};
+                                 PassOptions replay = {};
+                                 replay.replay = &cache;
+                                 double seconds = Timed([&] {
+                                     if (PassWith(wideSetup, ExtractsEverything, &t, replay) != 0) _exit(1);
+                                 });
+                                 (void)check;
+                                 return seconds;
+                             }));
+        keeping = std::min(keeping, SecondsInChild([&] {
+                               StreamCache cache = {};
+                               cache.budget = 1u << 30;
+                               PassOptions keep = {};
+                               keep.keep = &cache;
+                               return Timed([&] {
+                                   if (PassWith(wideSetup, WritesNothing, nullptr, keep) != 0) _exit(1);
+                               });
+                           }));
     }
     fs::remove_all(extract, ec);
 
@@ -538,15 +620,40 @@ int main(int argc, char** argv) {
     Row("(4) bare decode + writing the same files", byHand, layout.streamBytes);
     printf("      extract / (decode + write)           %8.3f  (%+.1f%%)\n", extracting / byHand,
            (extracting / byHand - 1) * 100);
+    Row("(5) extracting, decoded beside the reader", beside, layout.streamBytes);
+    printf("      beside / (decode + write)            %8.3f  (%+.1f%%)\n", beside / byHand, (beside / byHand - 1) * 100);
+    Row("(6) the check keeping the stream", keeping, layout.streamBytes);
+    printf("      keeping check / plain check          %8.3f  (%+.1f%%)\n", keeping / pass, (keeping / pass - 1) * 100);
+    Row("(7) extracting, replaying the kept stream", replaying, layout.streamBytes);
+    printf("      replay / (decode + write)            %8.3f  (%+.1f%%)\n", replaying / byHand,
+           (replaying / byHand - 1) * 100);
 
     long idle = PeakGrowthKiB([] {});
     long passPeak = PeakGrowthKiB([&] {
-        if (RunPass(wideSetup, WritesNothing, nullptr) != 0) _exit(1);
+        if (PassOver(wideSetup, WritesNothing, nullptr) != 0) _exit(1);
     });
     long barePeak = PeakGrowthKiB([&] { BareDecode(setup, payloadOffset, nullptr); });
+    long besidePeak = PeakGrowthKiB([&] {
+        ExtractTarget t{target.folder};
+        ResetFolder(extract);
+        PassOptions options = {};
+        options.pipelined = true;
+        if (PassWith(wideSetup, ExtractsEverything, &t, options) != 0) _exit(1);
+    });
+    long keepingPeak = PeakGrowthKiB([&] {
+        StreamCache cache = {};
+        cache.budget = 1u << 30;
+        PassOptions keep = {};
+        keep.keep = &cache;
+        if (PassWith(wideSetup, WritesNothing, nullptr, keep) != 0) _exit(1);
+    });
+    fs::remove_all(extract, ec);
     printf("peak memory (resident set growth in a child, over an idle child's %ld KiB)\n", idle);
     printf("  %-40s %8.1f MiB\n", "archive pass", (passPeak - idle) / 1024.0);
     printf("  %-40s %8.1f MiB\n", "bare LZMA decode", (barePeak - idle) / 1024.0);
+    printf("  %-40s %8.1f MiB\n", "extracting, decoded beside the reader", (besidePeak - idle) / 1024.0);
+    printf("  %-40s %8.1f MiB  (the stream is %.1f MiB)\n", "the check keeping the stream",
+           (keepingPeak - idle) / 1024.0, layout.streamBytes / 1048576.0);
 
     double slower = (pass / bare - 1) * 100;
     double limit = (DICTIONARY >> 10) + 1024;

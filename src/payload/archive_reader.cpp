@@ -36,16 +36,28 @@ void TemporaryPathFor(const ArchiveReader* reader, WideChar* path) {
     path[at] = 0;
 }
 
+// A new file is written in place: there is nothing to protect, and a move
+// per file is what costs most beyond the bytes. An existing one gets a
+// temporary sibling that replaces it at the end.
 void CreateOutputFile(ArchiveReader* reader) {
     memcpy(reader->outputPath, reader->pathBuffer, sizeof reader->outputPath);
-    TemporaryPathFor(reader, reader->temporaryPath);
-    FileHandle file = FileCreateAlways(reader->temporaryPath);
+    reader->temporaryPath[0] = 0;
+    FileHandle file = FileCreateNew(reader->outputPath);
+    if (file == NO_FILE && LastErrorCode() == ERROR_CODE_FILE_EXISTS) {
+        TemporaryPathFor(reader, reader->temporaryPath);
+        file = FileCreateAlways(reader->temporaryPath);
+    }
     if (file == NO_FILE) {
         RecordError(reader);
         return;
     }
     reader->outputFile = file;
     reader->outputFailed = false;
+}
+
+// What the open output file is called until it is finished.
+const WideChar* WrittenPath(const ArchiveReader* reader) {
+    return reader->temporaryPath[0] ? reader->temporaryPath : reader->outputPath;
 }
 
 // Times that cannot be set, or a close that reports lost data, leave a file
@@ -55,9 +67,10 @@ void FinishOutputFile(ArchiveReader* reader) {
     if (!FileSetTimes(reader->outputFile, &reader->packageTime)) RecordOutputError(reader);
     if (!FileClose(reader->outputFile)) RecordOutputError(reader);
     reader->outputFile = NO_FILE;
+    if (!reader->outputFailed && !reader->temporaryPath[0]) return;
     if (!reader->outputFailed && FileReplace(reader->temporaryPath, reader->outputPath)) return;
     if (!reader->outputFailed) RecordError(reader);
-    DeleteFileAt(reader->temporaryPath);
+    DeleteFileAt(WrittenPath(reader));
 }
 
 // Restores the bytes in place and adds them to the checksum. Each byte counts
@@ -86,7 +99,7 @@ void CloseArchiveReaderOutput(ArchiveReader* reader) {
     if (reader->outputFile == NO_FILE) return;
     FileClose(reader->outputFile);
     reader->outputFile = NO_FILE;
-    DeleteFileAt(reader->temporaryPath);
+    DeleteFileAt(WrittenPath(reader));
 }
 
 uint32_t ReadStoredNumber(const uint8_t* bytes) { return ReadBigEndian32(bytes) - NUMBER_BIAS; }

@@ -20,10 +20,11 @@
 // null, size = entry size), and once min(1024, size) data bytes are known
 // (preview = those bytes restored, size = their count; not for empty entries).
 // A non-zero result of the first call with a non-empty pathBuffer asks for the
-// entry to be written to the file that pathBuffer names. The file is written
-// as "~nvsetup<entry number>.tmp" in the same folder and replaces the named
-// file once its data is complete and its times are set; a file that cannot
-// be completed is deleted, and an older file of that name stays.
+// entry to be written to the file that pathBuffer names. A file of that name
+// that exists already is replaced only once the new one is whole: the new
+// one is written as "~nvsetup<entry number>.tmp" in the same folder and
+// moved over it. A file that cannot be completed is deleted, and an older
+// file of that name stays.
 #pragma once
 
 #include <stdint.h>
@@ -71,11 +72,13 @@ struct ArchiveReader {
     uint8_t preview[PREVIEW_CAPACITY];
     uint32_t previewCount;
     uint32_t packageDate;          // the header's date value as stored, for listing
-    // The output file is written under a temporary name beside its final
-    // one, and moved over it only once it is whole, so that a failure leaves
-    // the old file as it was and no half-written one.
+    // An output file that replaces an old one is written under a temporary
+    // name beside it and moved over it only once it is whole, so that a
+    // failure leaves the old file as it was; a new file is written under its
+    // own name and deleted again if it cannot be completed. Either way no
+    // half-written file stays.
     WideChar outputPath[NAME_CAPACITY];     // where the open output file goes
-    WideChar temporaryPath[NAME_CAPACITY];  // what it is called until then
+    WideChar temporaryPath[NAME_CAPACITY];  // what it is called until then, or empty: written in place
     bool outputFailed;                      // a write to it failed: it is dropped
 };
 

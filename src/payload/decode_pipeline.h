@@ -2,7 +2,8 @@
 // fills a small ring of blocks, while the calling thread hands them, in
 // order, to the sink (the archive reader, which parses and writes).
 //
-// The ring holds RING_BLOCKS blocks of DECODE_BLOCK_SIZE. Each slot has one
+// The ring holds RING_BLOCKS blocks of DECODE_BLOCK_SIZE (half a MiB), enough
+// for the decoder to go on while the reader makes a run of small files. Each slot has one
 // owner at a time: the decoder from the moment it finds the slot free until
 // it counts the slot produced, the caller from then until it counts it
 // consumed. Both counts only grow and are read and written under the ring's
@@ -17,7 +18,7 @@
 
 #include "payload/payload_container.h"
 
-constexpr uint32_t RING_BLOCKS = 4;
+constexpr uint32_t RING_BLOCKS = 8;
 
 // As DecodeLzmaStream; the source is read on the decoder's thread only, the
 // sink (Begin included) called on the calling thread only. Decodes in place

@@ -26,6 +26,7 @@ typedef char16_t WideChar;
 enum : int32_t {
     ERROR_CODE_ACCESS_DENIED = 5,
     ERROR_CODE_NOT_ENOUGH_MEMORY = 8,
+    ERROR_CODE_FILE_EXISTS = 80,
 };
 
 // An open file. Under Windows a HANDLE; under POSIX a descriptor.
@@ -43,6 +44,9 @@ struct FileTime {
 FileHandle FileOpenRead(const WideChar* path);
 // Creates or truncates a file for writing, others may read. NO_FILE on failure.
 FileHandle FileCreateAlways(const WideChar* path);
+// Creates a file that does not exist yet, for writing, others may read.
+// NO_FILE on failure; ERROR_FILE_EXISTS (80) when something has the name.
+FileHandle FileCreateNew(const WideChar* path);
 // Reads up to count bytes; *done is what came. False on failure (then *done = 0).
 bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done);
 // The same from the given offset, whatever the handle's position, so that

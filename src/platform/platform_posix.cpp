@@ -105,6 +105,11 @@ FileHandle FileCreateAlways(const WideChar* path) {
     return Open(path, O_WRONLY | O_CREAT | O_TRUNC);
 }
 
+FileHandle FileCreateNew(const WideChar* path) {
+    if (Faulted(FAULT_CREATE)) return NO_FILE;
+    return Open(path, O_WRONLY | O_CREAT | O_EXCL);
+}
+
 bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
     *done = 0;
     if (Faulted(FAULT_READ)) return false;

@@ -26,6 +26,11 @@ FileHandle FileCreateAlways(const WideChar* path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+FileHandle FileCreateNew(const WideChar* path) {
+    if (Faulted(FAULT_CREATE)) return NO_FILE;
+    return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
     *done = 0;
     if (Faulted(FAULT_READ)) return false;

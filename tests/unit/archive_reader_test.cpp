@@ -298,6 +298,27 @@ TEST(ArchiveReader, AFileWithAFailedWriteNeverReplacesTheOldOne) {
     EXPECT_EQ(left, (std::vector<std::string>{"big"})) << "no temporary file is left";
 }
 
+TEST(ArchiveReader, ANewFileIsWrittenInPlaceAndDeletedWhenItCannotBeCompleted) {
+    TestArchive archive;
+    archive.Add("big", Sequence(3000, 4)).Add("next", {1});
+    Bytes stream = archive.Stream();
+    uint32_t header = static_cast<uint32_t>(ArchiveHeaderSize(archive.header) + EntryHeaderSize("big"));
+    TempDir dir;
+    Fed fed;
+    fed.recorder.outputFolder = dir.path();
+    StartReader(fed.reader.get(), &fed.recorder);
+    Bytes first(stream.begin(), stream.begin() + header + 1000), rest(stream.begin() + header + 1000, stream.end());
+    ASSERT_EQ(ArchiveFeed(first.data(), static_cast<uint32_t>(first.size()), fed.reader.get()), 0);
+    EXPECT_TRUE(fs::exists(dir / "big")) << "being written under its own name";
+    PlatformFailNth(FAULT_WRITE, 1, 112);
+    ArchiveFeed(rest.data(), static_cast<uint32_t>(rest.size()), fed.reader.get());
+    PlatformClearFaults();
+    CloseArchiveReaderOutput(fed.reader.get());
+    EXPECT_EQ(fed.reader->error, 112);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0)
+        << "neither the cut file nor a temporary one is left";
+}
+
 TEST(ArchiveReader, AReadOnlyOldFileIsReplacedToo) {
     TempDir dir;
     WriteBytes(dir / "A", {9, 9, 9, 9});
