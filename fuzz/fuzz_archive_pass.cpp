@@ -107,5 +107,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reader.setupFile != NO_FILE || reader.outputFile != NO_FILE) FuzzFail("the pass left a file open");
     if (entries != reader.entryCount) FuzzFail("%u entries started, the reader counted %u", entries, reader.entryCount);
     if (result == 0 && offset == 0) FuzzFail("a file without a payload passed");
+
+    // The same file decoded beside the reader, on a thread of its own: the
+    // same result, entries and checksum; and when the plain pass kept the
+    // stream, its replay too.
+    handle = FileOpenRead(widePath.c_str());
+    StreamCache cache = {};
+    cache.budget = MAX_UNPACKED;
+    PassOptions keep = {};
+    keep.keep = &cache;
+    std::unique_ptr<ArchiveReader> kept(new ArchiveReader);
+    uint32_t keptEntries = 0;
+    int32_t keptResult = RunPass(kept.get(), handle, CountingHandler, &keptEntries, &keep);
+    PassOptions beside = {};
+    beside.pipelined = true;
+    std::unique_ptr<ArchiveReader> other(new ArchiveReader);
+    uint32_t besideEntries = 0;
+    int32_t besideResult = RunPass(other.get(), handle, CountingHandler, &besideEntries, &beside);
+    FileClose(handle);
+    if (keptResult != result || besideResult != result)
+        FuzzFail("results differ: plain %d, keeping %d, beside %d", result, keptResult, besideResult);
+    if (keptEntries != entries || besideEntries != entries || other->checksum != reader.checksum)
+        FuzzFail("the pass decoded beside the reader saw other entries or bytes");
+    if (cache.complete && (result != 0 || cache.filled != cache.size)) FuzzFail("a cache kept from a failed pass");
+    if (cache.complete) {
+        PassOptions replay = {};
+        replay.replay = &cache;
+        std::unique_ptr<ArchiveReader> replayed(new ArchiveReader);
+        uint32_t replayedEntries = 0;
+        int32_t replayResult = RunPass(replayed.get(), NO_FILE, CountingHandler, &replayedEntries, &replay);
+        if (replayResult != 0 || replayedEntries != entries || replayed->checksum != reader.checksum)
+            FuzzFail("the replay differs from the pass it replays");
+    }
+    ReleaseStreamCache(&cache);
     return 0;
 }
