@@ -24,21 +24,10 @@ const WideChar* PassPlatformFolder(const InstallContext* context, const WideChar
     return path + backslash + 1;
 }
 
-// Whether a language file of an unchecked language: Base_XX.ext, where only
-// the underscore's position after the base's length counts.
+// Whether a language file of an unchecked language.
 bool IsUncheckedLanguageFile(const InstallContext* context, const WideChar* relative) {
-    int base = WideLength(context->languageFileBase);
-    if (WideLength(relative) <= base || relative[base] != '_') return false;
-    WideChar codeText[8];
-    int n = 0;
-    for (const WideChar* c = relative + base + 1; *c && *c != '.'; ++c) {
-        if (n == 4) return false;  // five or more characters: no language code
-        codeText[n++] = *c;
-    }
-    codeText[n] = 0;
-    char narrow[5];
-    ToNarrow(codeText, narrow, sizeof narrow);
-    return LanguageCheck(context, PackLanguageCode(narrow, NarrowLength(narrow))) == 0;
+    LanguageCode code;
+    return LanguageOfFile(relative, context->languageFileBase, &code) && LanguageCheck(context, code) == 0;
 }
 
 void NoteProgram(InstallContext* context, const WideChar* fileName) {
@@ -53,6 +42,24 @@ void NoteProgram(InstallContext* context, const WideChar* fileName) {
 }
 
 }  // namespace
+
+// Base_XX.ext, where only the underscore's position after the base's length
+// counts, and one to four letters up to the first dot make the code.
+bool LanguageOfFile(const WideChar* fileName, const WideChar* languageFileBase, LanguageCode* code) {
+    int base = WideLength(languageFileBase);
+    if (WideLength(fileName) <= base || fileName[base] != '_') return false;
+    WideChar codeText[8];
+    int n = 0;
+    for (const WideChar* c = fileName + base + 1; *c && *c != '.'; ++c) {
+        if (n == 4) return false;  // five or more characters: no language code
+        codeText[n++] = *c;
+    }
+    codeText[n] = 0;
+    char narrow[5];
+    ToNarrow(codeText, narrow, sizeof narrow);
+    *code = PackLanguageCode(narrow, NarrowLength(narrow));
+    return true;
+}
 
 int LanguageCheck(const InstallContext* context, LanguageCode code) {
     for (int i = 0; i < context->languageCount; ++i)

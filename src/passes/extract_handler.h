@@ -34,6 +34,10 @@ struct InstallContext {
     const ExtractView* view;
 };
 
+// Whether fileName is a language file of the package (languageFileBase, an
+// underscore, one to four letters, then a dot or the end), and its code.
+bool LanguageOfFile(const WideChar* fileName, const WideChar* languageFileBase, LanguageCode* code);
+
 // 1 when the language is checked, 0 when unchecked, -1 when the list does not hold it.
 int LanguageCheck(const InstallContext* context, LanguageCode code);
 

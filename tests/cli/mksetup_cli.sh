@@ -27,17 +27,20 @@ check() {  # check NAME EXPECTED_EXIT PATTERN -- ARGS...
 
 pack=(pack --stub "$stub" --product-code NVD --window-class NvDemoWnd --main-program NvDemo.exe --date 2026-12-11 --quiet)
 
-check "help" 0 "usage: mksetup <command>" -- --help
-check "pack help" 0 "--product-code CODE" -- pack --help
-check "list help" 0 "usage: mksetup list" -- list --help
-check "verify help" 0 "usage: mksetup verify" -- verify --help
-check "no command" 2 "no command given" --
+check "help" 0 "Usage: mksetup \[OPTIONS\] SUBCOMMAND" -- --help
+check "help names the version" 0 "mksetup [0-9]+\.[0-9]+" -- --help
+check "version" 0 "^mksetup [0-9]+\.[0-9]+\.[0-9]+" -- --version
+check "pack help" 0 "--product-code TEXT REQUIRED" -- pack --help
+check "list help" 0 "Usage: mksetup list \[OPTIONS\] SETUP" -- list --help
+check "verify help" 0 "Usage: mksetup verify" -- verify --help
+check "extract help" 0 "--languages" -- extract --help
+check "no command" 2 "A subcommand is required" --
 check "unknown command" 2 "unknown command frobnicate" -- frobnicate
-check "missing date" 2 "--date is missing" -- pack --stub "$stub" --product-code NVD -o "$work/x.exe" "$product"
+check "missing date" 2 "--date is required" -- pack --stub "$stub" --product-code NVD -o "$work/x.exe" "$product"
 check "bad date" 2 "YYYY-MM-DD" -- "${pack[@]}" --date 11.12.2026 -o "$work/x.exe" "$product"
 check "no calendar date" 1 "2026-02-30 is not a calendar date" -- "${pack[@]}" --date 2026-02-30 -o "$work/x.exe" "$product"
 check "long product code" 1 "product code \"NVDX\"" -- "${pack[@]}" --product-code NVDX -o "$work/x.exe" "$product"
-check "bad level" 2 "--level takes" -- "${pack[@]}" --level 12 -o "$work/x.exe" "$product"
+check "bad level" 2 "--level: takes" -- "${pack[@]}" --level 12 -o "$work/x.exe" "$product"
 check "unknown option last" 2 "unknown option --levle" -- "${pack[@]}" -o "$work/x.exe" "$product" --levle
 check "unknown option" 2 "unknown option --levle" -- "${pack[@]}" --levle 3 -o "$work/x.exe" "$product"
 check "missing folder" 1 "is not a folder" -- "${pack[@]}" -o "$work/x.exe" "$work/none"
@@ -58,6 +61,18 @@ head -c $((size - 10)) "$work/Setup.exe" >"$work/cut.exe"
 check "verify a cut file" 1 "checksum mismatch" -- verify "$work/cut.exe"
 head -c 90010 "$work/Setup.exe" >"$work/cut-header.exe"
 check "verify a file cut in the stream header" 1 "\\(-38\\)" -- verify "$work/cut-header.exe"
+
+check "list says whether signed" 0 "Authenticode: +not signed" -- list "$work/Setup.exe"
+check "list as JSON" 0 '"format": 1' -- list --json "$work/Setup.exe"
+check "list as JSON of a cut file" 1 '"ok": false' -- list --json "$work/cut.exe"
+check "extract" 0 "files written to" -- extract "$work/Setup.exe" "$work/extracted"
+check "extract into a folder that is not empty" 1 "is not empty" -- extract "$work/Setup.exe" "$work/extracted"
+check "extract a cut file" 1 "the installer would refuse" -- extract "$work/cut.exe" "$work/refused"
+[ -e "$work/refused" ] && { echo "FAIL: a refused extract left a folder"; failed=$((failed + 1)); }
+check "extract a language the package lacks" 1 'no language "XX"' -- extract "$work/Setup.exe" "$work/x" --languages de,xx
+check "extract a dry run" 0 "^write  FILE_ID.DIZ" -- extract "$work/Setup.exe" "$work/plan" --dry-run
+[ -e "$work/plan" ] && { echo "FAIL: a dry run wrote"; failed=$((failed + 1)); }
+check "extract a bad platform" 2 "--platform" -- extract "$work/Setup.exe" "$work/x" --platform 16
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,7 +1,7 @@
-// mksetup: packs a product folder into a setup file, lists and verifies one.
+// mksetup: packs a product folder into a setup file; lists, verifies and
+// extracts one.
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
@@ -14,79 +14,36 @@
 #include <unistd.h>
 #endif
 
+#include <CLI/CLI.hpp>
+
 #include "pack.h"
 #include "payload/archive_reader.h"
+#include "setup_extract.h"
 #include "setup_listing.h"
+
+#ifndef MKSETUP_VERSION
+#define MKSETUP_VERSION "unknown"
+#endif
 
 namespace {
 
-const char kUsage[] =
-    "usage: mksetup <command> [options]\n"
-    "\n"
-    "commands:\n"
-    "  pack     pack a product folder into a setup file\n"
-    "  list     show a setup file's header and entries, and check it\n"
-    "  verify   check a setup file: exit 0 when it is sound\n"
-    "\n"
-    "'mksetup <command> --help' describes a command.\n";
+const char kVersion[] = "mksetup " MKSETUP_VERSION;
 
-const char kPackUsage[] =
-    "usage: mksetup pack --stub STUB --product-code CODE --date YYYY-MM-DD -o SETUP FOLDER\n"
-    "                    [--window-class CLASS] [--main-program NAME] [--order FILE]\n"
-    "                    [--level 0-9] [--dictionary SIZE] [--quiet]\n"
-    "\n"
+const char kPackFooter[] =
     "Packs every file below FOLDER into SETUP: the installer stub STUB, then the\n"
     "LZMA-compressed archive. Entry names are the files' paths relative to FOLDER,\n"
-    "with backslashes, in Windows-1252.\n"
-    "\n"
-    "  --stub STUB            the installer program (setup.exe)\n"
-    "  --product-code CODE    at most 3 characters; names the remembered folder\n"
-    "  --window-class CLASS   the product's main window class, at most 31 characters\n"
-    "  --main-program NAME    the product's main program, at most 31 characters\n"
-    "  --date YYYY-MM-DD      the package date (2012 or later); the files' times\n"
-    "  -o, --output SETUP     the setup file to write\n"
-    "  --order FILE           names to put first, one per line, in that order\n"
-    "  --level N              encoder effort, 0 (fast) to 9 (smallest, default)\n"
-    "  --dictionary SIZE      LZMA dictionary, e.g. 16M (default), 64K to 1024M,\n"
-    "                         cut to what the archive needs; the installer\n"
-    "                         allocates it when it runs\n"
-    "  --quiet                no progress line\n"
-    "\n"
-    "Links are followed; the output is never packed. Names that Windows would not\n"
-    "keep as written are refused, and so are two files that the installer would\n"
-    "write to one (it puts every file straight into its folder); warnings name\n"
-    "files that are packed but never installed.\n"
+    "with backslashes, in Windows-1252. Links are followed; the output is never\n"
+    "packed. Names that Windows would not keep as written are refused, and so are\n"
+    "two files that the installer would write to one (it puts every file straight\n"
+    "into its folder); warnings name files that are packed but never installed.\n"
     "\n"
     "Default order: the smallest non-empty file of the top folders 32 and 64,\n"
     "FILE_ID.DIZ, the .LNG files, then the rest, each group by name. The same\n"
-    "inputs give the same file.\n";
-
-const char kListUsage[] =
-    "usage: mksetup list SETUP\n"
-    "\n"
-    "Prints the payload's stream header, the archive header, every entry (size\n"
-    "and name) and the checksum verdict. Exits 1 when the file does not pass.\n";
-
-const char kVerifyUsage[] =
-    "usage: mksetup verify SETUP\n"
-    "\n"
-    "Runs the installer's archive pass over SETUP without writing anything.\n"
-    "Exits 0 when the setup file is sound, 1 with the failure otherwise.\n";
+    "inputs give the same file. See docs/mksetup.md and docs/packaging.md.\n";
 
 int Fail(const std::string& message) {
     fprintf(stderr, "mksetup: %s\n", message.c_str());
     return 1;
-}
-
-int UsageError(const std::string& message, const char* usage) {
-    fprintf(stderr, "mksetup: %s\n\n%s", message.c_str(), usage);
-    return 2;
-}
-
-bool WantsHelp(const std::vector<std::string>& args) {
-    for (const std::string& arg : args)
-        if (arg == "--help" || arg == "-h") return true;
-    return false;
 }
 
 bool ParseDate(const std::string& text, int* year, int* month, int* day) {
@@ -112,66 +69,29 @@ bool ParseSize(const std::string& text, uint32_t* size) {
     return true;
 }
 
-int Pack(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) return fputs(kPackUsage, stdout), 0;
+struct PackArguments {
+    std::string stub, output, folder, productCode, windowClass, mainProgram, date, order, level = "9",
+        dictionary = "16M";
+    bool quiet = false;
+};
+
+int Pack(const PackArguments& a) {
     PackOptions options;
-    std::string date;
-    bool haveCode = false, quiet = false;
-    std::vector<std::string> folders;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i], value;
-        size_t equals = name.find('=');
-        bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
-        if (inlineValue) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-        }
-        auto next = [&](std::string* out) {
-            if (inlineValue) return *out = value, true;
-            if (i + 1 >= args.size()) return false;
-            *out = args[++i];
-            return true;
-        };
-        std::string text;
-        static const char* const kValueOptions[] = {"--stub", "-o", "--output", "--product-code", "--window-class",
-                                                     "--main-program", "--date", "--order", "--level", "--dictionary"};
-        bool known = false;
-        for (const char* option : kValueOptions) known = known || name == option;
-        if (name == "--quiet") {
-            quiet = true;
-        } else if (name.size() > 1 && name[0] == '-') {
-            if (!known) return UsageError("unknown option " + name, kPackUsage);
-            if (!next(&text)) return UsageError(name + " needs a value", kPackUsage);
-            if (name == "--stub") options.stub = std::filesystem::u8path(text);
-            else if (name == "-o" || name == "--output") options.output = std::filesystem::u8path(text);
-            else if (name == "--product-code") options.productCode = text, haveCode = true;
-            else if (name == "--window-class") options.windowClass = text;
-            else if (name == "--main-program") options.mainProgram = text;
-            else if (name == "--date") date = text;
-            else if (name == "--order") options.orderFile = std::filesystem::u8path(text);
-            else if (name == "--level") {
-                if (text.size() != 1 || text[0] < '0' || text[0] > '9')
-                    return UsageError("--level takes a number from 0 to 9, not \"" + text + "\"", kPackUsage);
-                options.lzma.level = text[0] - '0';
-            } else if (name == "--dictionary") {
-                if (!ParseSize(text, &options.lzma.dictionarySize))
-                    return UsageError("--dictionary takes a size from 64K to 1024M, not \"" + text + "\"", kPackUsage);
-            } else {
-                return UsageError("unknown option " + name, kPackUsage);
-            }
-        } else {
-            folders.push_back(args[i]);
-        }
-    }
-    if (options.stub.empty()) return UsageError("--stub is missing", kPackUsage);
-    if (options.output.empty()) return UsageError("-o is missing", kPackUsage);
-    if (!haveCode) return UsageError("--product-code is missing", kPackUsage);
-    if (date.empty()) return UsageError("--date is missing", kPackUsage);
-    if (!ParseDate(date, &options.year, &options.month, &options.day))
-        return UsageError("--date takes YYYY-MM-DD, not \"" + date + "\"", kPackUsage);
-    if (folders.size() != 1) return UsageError("give exactly one product folder", kPackUsage);
-    options.folder = std::filesystem::u8path(folders[0]);
-    options.progress = !quiet && isatty(2);
+    options.stub = std::filesystem::u8path(a.stub);
+    options.output = std::filesystem::u8path(a.output);
+    options.folder = std::filesystem::u8path(a.folder);
+    options.productCode = a.productCode;
+    options.windowClass = a.windowClass;
+    options.mainProgram = a.mainProgram;
+    if (!a.order.empty()) options.orderFile = std::filesystem::u8path(a.order);
+    if (!ParseDate(a.date, &options.year, &options.month, &options.day))
+        throw CLI::ValidationError("--date", "takes YYYY-MM-DD, not \"" + a.date + "\"");
+    if (a.level.size() != 1 || a.level[0] < '0' || a.level[0] > '9')
+        throw CLI::ValidationError("--level", "takes a number from 0 to 9, not \"" + a.level + "\"");
+    options.lzma.level = a.level[0] - '0';
+    if (!ParseSize(a.dictionary, &options.lzma.dictionarySize))
+        throw CLI::ValidationError("--dictionary", "takes a size from 64K to 1024M, not \"" + a.dictionary + "\"");
+    options.progress = !a.quiet && isatty(2);
     std::vector<std::string> warnings;
     std::string error = PackSetup(options, &warnings);
     if (!error.empty()) return Fail(error);
@@ -179,29 +99,15 @@ int Pack(const std::vector<std::string>& args) {
     return 0;
 }
 
-std::string FormatDate(uint32_t value) {
-    int year, month, day;
-    SplitPackageDate(value, &year, &month, &day);
-    char text[48];
-    snprintf(text, sizeof text, "%04d-%02d-%02d (value %u)", year, month, day, value);
-    return text;
-}
-
-int List(const std::vector<std::string>& args, bool verbose) {
-    const char* usage = verbose ? kListUsage : kVerifyUsage;
-    if (WantsHelp(args)) return fputs(usage, stdout), 0;
-    if (args.size() != 1) return UsageError("give exactly one setup file", usage);
-    SetupListing listing = ReadSetupListing(std::filesystem::u8path(args[0]));
-    if (!verbose) {
-        if (listing.result == 0) {
-            size_t count = listing.entries.size();
-            printf("%s: ok, %zu %s\n", args[0].c_str(), count, count == 1 ? "entry" : "entries");
-            return 0;
-        }
-        return Fail(args[0] + ": " + DescribePassResult(listing));
+int List(const std::string& setup, bool json) {
+    SetupListing listing = ReadSetupListing(std::filesystem::u8path(setup));
+    if (json) {
+        fputs(ListingJson(listing, setup).c_str(), stdout);
+        return listing.result == 0 ? 0 : 1;
     }
-    if (listing.result > 0) return Fail(args[0] + ": " + DescribePassResult(listing));
-    printf("Setup file:     %s (%llu bytes)\n", args[0].c_str(), static_cast<unsigned long long>(listing.fileSize));
+    if (listing.result > 0) return Fail(setup + ": " + DescribePassResult(listing));
+    printf("Setup file:     %s (%llu bytes)\n", setup.c_str(), static_cast<unsigned long long>(listing.fileSize));
+    printf("Authenticode:   %s\n", listing.authenticode ? "signed" : "not signed");
     if (listing.payloadOffset) printf("Signature at:   %u\n", listing.payloadOffset - 4);
     if (listing.streamHeaderRead) {
         const uint8_t* p = listing.properties;
@@ -214,7 +120,7 @@ int List(const std::vector<std::string>& args, bool verbose) {
         printf("Product code:   %s\n", listing.productCode.c_str());
         printf("Window class:   %s\n", listing.windowClass.c_str());
         printf("Main program:   %s\n", listing.mainProgram.c_str());
-        printf("Package date:   %s\n", FormatDate(listing.packageDate).c_str());
+        printf("Package date:   %s (value %u)\n", PackageDateText(listing.packageDate).c_str(), listing.packageDate);
         printf("Entries:        %zu\n\n", listing.entries.size());
         printf("%12s  %s\n", "size", "name");
         for (const ListedEntry& entry : listing.entries) printf("%12u  %s\n", entry.size, entry.name.c_str());
@@ -224,15 +130,144 @@ int List(const std::vector<std::string>& args, bool verbose) {
     return listing.result == 0 ? 0 : 1;
 }
 
-int Run(const std::vector<std::string>& args) {
-    if (args.empty()) return UsageError("no command given", kUsage);
-    std::string command = args[0];
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h" || command == "help") return fputs(kUsage, stdout), 0;
-    if (command == "pack") return Pack(rest);
-    if (command == "list") return List(rest, true);
-    if (command == "verify") return List(rest, false);
-    return UsageError("unknown command " + command, kUsage);
+int Verify(const std::string& setup) {
+    SetupListing listing = ReadSetupListing(std::filesystem::u8path(setup));
+    if (listing.result != 0) return Fail(setup + ": " + DescribePassResult(listing));
+    size_t count = listing.entries.size();
+    printf("%s: ok, %zu %s\n", setup.c_str(), count, count == 1 ? "entry" : "entries");
+    return 0;
+}
+
+int Extract(ExtractRequest request, const std::string& languages) {
+    if (!languages.empty() && languages != "all") {
+        request.allLanguages = false;
+        size_t at = 0;
+        while (at <= languages.size()) {
+            size_t comma = languages.find(',', at);
+            std::string code = languages.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+            for (char& c : code) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            if (code.empty() || code.size() > 4)
+                throw CLI::ValidationError("--languages", "takes codes such as DE,IT or all, not \"" + languages + "\"");
+            request.languages.push_back(code);
+            if (comma == std::string::npos) break;
+            at = comma + 1;
+        }
+    }
+    ExtractReport report;
+    std::string error = ExtractSetup(request, &report);
+    if (!error.empty()) return Fail(error);
+    auto joined = [](const std::vector<std::string>& items) {
+        std::string text;
+        for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+        return text.empty() ? std::string("none") : text;
+    };
+    FILE* out = request.dryRun ? stdout : stderr;
+    fprintf(out, "platform folder: %s\nlanguages: %s (left out: %s)\n",
+            report.platform.empty() ? "none" : report.platform.c_str(), joined(report.checked).c_str(),
+            joined(report.unchecked).c_str());
+    if (request.dryRun) {
+        for (const ExtractedFile& file : report.files)
+            printf("write  %-30s %10u  from %s\n", file.installedAs.c_str(), file.size, file.entry.c_str());
+        for (const std::string& entry : report.skipped) printf("skip   %s\n", entry.c_str());
+    } else {
+        fprintf(out, "%zu files written to %s\n", report.files.size(), request.folder.u8string().c_str());
+    }
+    return 0;
+}
+
+int Run(int argc, char** argv) {
+    CLI::App app{"mksetup: packs a product folder into a setup file; lists, verifies and extracts one.", "mksetup"};
+    app.set_version_flag("--version", kVersion);
+    app.require_subcommand(1, 1);
+    app.footer(std::string(kVersion) + "; 'mksetup COMMAND --help' describes a command.\n");
+
+    // An option given twice takes its last value, as shells' users expect.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    PackArguments pack;
+    CLI::App* packCommand = app.add_subcommand("pack", "pack a product folder into a setup file");
+    packCommand->add_option("--stub", pack.stub, "the installer program (setup.exe)")->required();
+    packCommand->add_option("--product-code", pack.productCode, "at most 3 characters; names the remembered folder")
+        ->required();
+    packCommand->add_option("--window-class", pack.windowClass, "the product's main window class, at most 31 characters");
+    packCommand->add_option("--main-program", pack.mainProgram, "the product's main program, at most 31 characters");
+    packCommand->add_option("--date", pack.date, "the package date, YYYY-MM-DD (2012 or later); the files' times")
+        ->required();
+    packCommand->add_option("-o,--output", pack.output, "the setup file to write")->required();
+    packCommand->add_option("--order", pack.order, "names to put first, one per line, in that order");
+    packCommand->add_option("--level", pack.level, "encoder effort, 0 (fast) to 9 (smallest, the default)");
+    packCommand->add_option("--dictionary", pack.dictionary,
+                            "LZMA dictionary, 64K to 1024M (16M by default), cut to what the archive needs");
+    packCommand->add_flag("--quiet", pack.quiet, "no progress line");
+    packCommand->add_option("FOLDER", pack.folder, "the product folder")->required();
+    packCommand->footer(kPackFooter);
+
+    std::string listed;
+    bool json = false;
+    CLI::App* listCommand = app.add_subcommand("list", "show a setup file's header, entries and verdict");
+    listCommand->add_option("SETUP", listed, "the setup file")->required();
+    listCommand->add_flag("--json", json, "one JSON document instead (described in docs/mksetup.md)");
+    listCommand->footer("Runs the installer's check over SETUP and prints the stream header, the archive header,\n"
+                        "every entry and the verdict. Exits 1 when the file does not pass.\n");
+
+    std::string verified;
+    CLI::App* verifyCommand = app.add_subcommand("verify", "check a setup file: exit 0 when it is sound");
+    verifyCommand->add_option("SETUP", verified, "the setup file")->required();
+    verifyCommand->footer("Runs the installer's check over SETUP without writing anything: its archive pass, its\n"
+                          "checksum and its name rule. Exits 0 when the setup file is sound, 1 with the failure.\n");
+
+    ExtractRequest request;
+    std::string setupPath, folderPath, languages;
+    CLI::App* extractCommand =
+        app.add_subcommand("extract", "write the files the installer would install, without Windows");
+    extractCommand->add_option("SETUP", setupPath, "the setup file")->required();
+    extractCommand->add_option("DIR", folderPath, "a new or empty folder")->required();
+    extractCommand->add_option("--languages", languages, "the languages checked: codes such as DE,IT, or all (the default)");
+    extractCommand->add_option("--platform", request.platform,
+                               "the platform folder to take: 32, 64 or none (by default the installer's: 64 when there is one, else 32)")
+        ->check(CLI::IsMember({"32", "64", "none"}));
+    extractCommand->add_flag("--dry-run", request.dryRun, "print the plan, write nothing");
+    extractCommand->footer("Uses the installer's own check, extraction filter and name rule: the files land flat\n"
+                           "in DIR with the package's time, as the installer writes them; of names that differ\n"
+                           "only in letter case the later file stays, as on Windows. A broken setup file is\n"
+                           "refused, and a failure leaves DIR as it was.\n");
+
+    auto known = [&](const std::string& name) {
+        for (const CLI::App* command : app.get_subcommands({}))
+            if (command->check_name(name)) return true;
+        return false;
+    };
+    if (argc > 1 && argv[1][0] != '-' && !known(argv[1])) {
+        fprintf(stderr, "mksetup: unknown command %s\n'mksetup --help' lists the commands.\n", argv[1]);
+        return 2;
+    }
+    // Whatever is left over is named for what it is.
+    for (CLI::App* command : {packCommand, listCommand, verifyCommand, extractCommand}) command->allow_extras();
+    try {
+        app.parse(argc, argv);
+        for (CLI::App* command : {packCommand, listCommand, verifyCommand, extractCommand}) {
+            if (!*command || command->remaining().empty()) continue;
+            std::string extra = command->remaining().front();
+            throw CLI::ExtrasError(extra.size() > 1 && extra[0] == '-' ? "unknown option " + extra
+                                                                       : "unexpected argument " + extra,
+                                   CLI::ExitCodes::ExtrasError);
+        }
+        if (*packCommand) return Pack(pack);
+        if (*listCommand) return List(listed, json);
+        if (*verifyCommand) return Verify(verified);
+        request.setup = std::filesystem::u8path(setupPath);
+        request.folder = std::filesystem::u8path(folderPath);
+        return Extract(request, languages);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        fprintf(stderr, "mksetup: %s\n", e.what());
+        fprintf(stderr, "'mksetup --help' lists the commands, 'mksetup COMMAND --help' their options.\n");
+        return 2;
+    }
 }
 
 }  // namespace
@@ -243,7 +278,7 @@ int main() {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> args;
-    for (int i = 1; i < count; ++i) {
+    for (int i = 0; i < count; ++i) {
         int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
         std::string arg(bytes > 0 ? bytes - 1 : 0, '\0');
         if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], bytes, nullptr, nullptr);
@@ -251,8 +286,10 @@ int main() {
     }
     LocalFree(wide);
     SetConsoleOutputCP(CP_UTF8);
-    return Run(args);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(&arg[0]);
+    return Run(static_cast<int>(argv.size()), argv.data());
 }
 #else
-int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return Run(argc, argv); }
 #endif
