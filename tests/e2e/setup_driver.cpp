@@ -245,7 +245,7 @@ std::string RunUnix(const std::string& commandLine) {
     // shell's script is one quoted argument and the output file follows it.
     // The process handle of a Unix program tells nothing of its end, so the
     // output appears under its final name only when the command is done.
-    std::string command = "/bin/sh -c \"" + commandLine + " > \\\"$0.part\\\" 2>&1; mv \\\"$0.part\\\" \\\"$0\\\"\" \"" +
+    std::string command = "/bin/sh -c \"{ " + commandLine + "; } > \\\"$0.part\\\" 2>&1; mv \\\"$0.part\\\" \\\"$0\\\"\" \"" +
                           UnixPath(file) + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
