@@ -63,6 +63,21 @@ head -c 90010 "$work/Setup.exe" >"$work/cut-header.exe"
 check "verify a file cut in the stream header" 1 "\\(-38\\)" -- verify "$work/cut-header.exe"
 
 check "list says whether signed" 0 "Authenticode: +not signed" -- list "$work/Setup.exe"
+# Signing needs a real program as the stub (the native run packs with a bare one).
+if [ "$(stat -c %s "$stub")" -lt 1024 ]; then
+    :
+elif command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Throwaway -keyout "$work/key.pem" \
+        -out "$work/certificate.pem" >/dev/null 2>&1
+    osslsigncode sign -certs "$work/certificate.pem" -key "$work/key.pem" -in "$stub" -out "$work/signed-stub.exe" >/dev/null
+    check "a signed stub is refused" 1 "is signed; pack the unsigned stub" -- \
+        "${pack[@]}" --stub "$work/signed-stub.exe" -o "$work/x.exe" "$product"
+    osslsigncode sign -certs "$work/certificate.pem" -key "$work/key.pem" -in "$work/Setup.exe" -out "$work/Signed.exe" >/dev/null
+    check "list sees a signature" 0 "Authenticode: +signed" -- list "$work/Signed.exe"
+    check "a signed setup verifies" 0 "ok, [0-9]+ entries" -- verify "$work/Signed.exe"
+else
+    echo "FAIL: osslsigncode and openssl are needed"; failed=$((failed + 1))
+fi
 check "list as JSON" 0 '"format": 1' -- list --json "$work/Setup.exe"
 check "list as JSON of a cut file" 1 '"ok": false' -- list --json "$work/cut.exe"
 check "extract" 0 "files written to" -- extract "$work/Setup.exe" "$work/extracted"

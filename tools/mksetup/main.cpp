@@ -178,6 +178,9 @@ int Extract(ExtractRequest request, const std::string& languages) {
 int Run(int argc, char** argv) {
     CLI::App app{"mksetup: packs a product folder into a setup file; lists, verifies and extracts one.", "mksetup"};
     app.set_version_flag("--version", kVersion);
+    // On Windows the library would read /x as an option; a path from a Unix
+    // shell or Wine starts that way, and the options here are spelled --x.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1, 1);
     app.footer(std::string(kVersion) + "; 'mksetup COMMAND --help' describes a command.\n");
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "package_plan.h"
+#include "pe_signature.h"
 #include "support/ascii.h"
 #include "platform/calendar.h"
 
@@ -164,6 +165,16 @@ std::string ReadStub(const fs::path& path, Bytes* stub) {
     while (size_t got = fread(buffer, 1, sizeof buffer, in.get())) stub->insert(stub->end(), buffer, buffer + got);
     if (ferror(in.get())) return "cannot read the stub " + path.u8string();
     if (stub->empty()) return "the stub " + path.u8string() + " is empty";
+    // The payload goes behind the stub's end, where Windows wants the
+    // certificate table; a stub signed before packing makes a setup whose
+    // signature no longer covers it, shown as damaged.
+    auto readAt = [stub](uint64_t offset, uint8_t* buffer, uint32_t count) {
+        if (offset > stub->size() || stub->size() - offset < count) return false;
+        memcpy(buffer, stub->data() + offset, count);
+        return true;
+    };
+    if (HasCertificateTable(readAt, stub->size()))
+        return "the stub " + path.u8string() + " is signed; pack the unsigned stub and sign the finished setup file";
     return std::string();
 }
 

@@ -11,6 +11,7 @@
 #include "passes/extract_handler.h"
 #include "payload/archive_pass.h"
 #include "payload/payload_container.h"
+#include "pe_signature.h"
 #include "support/bounded_text.h"
 #include "support/name_rule.h"
 #include "text_encoding.h"
@@ -119,24 +120,6 @@ void ReadContainer(FileHandle file, SetupListing* listing) {
 
 uint32_t Little32(const uint8_t* b) { return b[0] | (b[1] << 8) | (b[2] << 16) | (uint32_t{b[3]} << 24); }
 
-// An Authenticode signature is the PE file's certificate table: the fifth
-// data directory of its optional header, a file offset and a size.
-bool HasAuthenticode(FileHandle file, uint64_t fileSize) {
-    uint8_t dos[64], pe[24 + 2], entry[8];
-    uint32_t got = 0;
-    if (!FileReadAt(file, 0, dos, sizeof dos, &got) || got != sizeof dos || dos[0] != 'M' || dos[1] != 'Z')
-        return false;
-    uint32_t peOffset = Little32(dos + 0x3C);
-    if (!FileReadAt(file, peOffset, pe, sizeof pe, &got) || got != sizeof pe || memcmp(pe, "PE\0\0", 4) != 0)
-        return false;
-    uint16_t magic = static_cast<uint16_t>(pe[24] | (pe[25] << 8));
-    uint32_t directory = peOffset + 24 + (magic == 0x20B ? 144 : magic == 0x10B ? 128 : 0);
-    if (directory == peOffset + 24) return false;
-    if (!FileReadAt(file, directory, entry, sizeof entry, &got) || got != sizeof entry) return false;
-    uint32_t offset = Little32(entry), size = Little32(entry + 4);
-    return size > 8 && offset > 0 && uint64_t{offset} + size <= fileSize;
-}
-
 }  // namespace
 
 SetupListing ReadSetupListing(const fs::path& setup) {
@@ -148,7 +131,12 @@ SetupListing ReadSetupListing(const fs::path& setup) {
         return listing;
     }
     ReadContainer(file, &listing);
-    listing.authenticode = HasAuthenticode(file, listing.fileSize);
+    listing.authenticode = HasCertificateTable(
+        [file](uint64_t offset, uint8_t* buffer, uint32_t count) {
+            uint32_t got = 0;
+            return FileReadAt(file, offset, buffer, count, &got) && got == count;
+        },
+        listing.fileSize);
     QuietDialog dialog{&listing, ""};
     ListingRun run{&listing,
                    ScanView{&dialog, &listing.findings, GetTitle, SetTitle, Ignore, Ignore, FindLanguage, AddLanguage,
