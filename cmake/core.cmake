@@ -22,16 +22,26 @@ set(SETUP_CORE_SOURCES
   src/passes/pass_events.cpp
   src/passes/scan_job.cpp
   src/passes/extract_job.cpp)
+# The files come from a backend chosen at link time: the system's, or, for
+# tests and fuzzing, memory (SETUP_MEMORY_FILES), never in a shipped program.
 if(WIN32)
   list(APPEND SETUP_CORE_SOURCES src/platform/platform_win32.cpp)
+  set(SETUP_SYSTEM_FILES)
 else()
   list(APPEND SETUP_CORE_SOURCES src/platform/platform_posix.cpp)
+  set(SETUP_SYSTEM_FILES src/platform/platform_posix_files.cpp)
 endif()
+set(SETUP_MEMORY_FILES src/platform/platform_memory_files.cpp)
 
 find_package(Threads REQUIRED)
 
+# add_setup_core(name decoder [files...]): the files' backend defaults to the system's.
 function(add_setup_core name decoder)
-  add_library(${name} STATIC ${SETUP_CORE_SOURCES})
+  set(files ${ARGN})
+  if(NOT files)
+    set(files ${SETUP_SYSTEM_FILES})
+  endif()
+  add_library(${name} STATIC ${SETUP_CORE_SOURCES} ${files})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${decoder})
   if(NOT WIN32)
@@ -42,6 +52,10 @@ endfunction()
 add_setup_core(setup_core lzma_dec)
 add_setup_core(setup_core_faults lzma_dec)
 target_compile_definitions(setup_core_faults PUBLIC PLATFORM_FAULT_INJECTION)
+if(NOT WIN32)
+  add_setup_core(setup_core_memory lzma_dec ${SETUP_MEMORY_FILES})
+  target_compile_definitions(setup_core_memory PUBLIC PLATFORM_FAULT_INJECTION)
+endif()
 
 if(WIN32)
   set(STUB_COMPILE_OPTIONS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables

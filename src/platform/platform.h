@@ -50,7 +50,9 @@ FileHandle FileCreateNew(const WideChar* path);
 // Reads up to count bytes; *done is what came. False on failure (then *done = 0).
 bool FileRead(FileHandle file, void* buffer, uint32_t count, uint32_t* done);
 // The same from the given offset, whatever the handle's position, so that
-// several readers in turn can share one handle.
+// several readers in turn can share one handle. The position afterwards is
+// the backend's (Windows moves it, POSIX does not): mixing the two calls on
+// one handle takes a FileSeek.
 bool FileReadAt(FileHandle file, uint64_t offset, void* buffer, uint32_t count, uint32_t* done);
 // Writes count bytes; *done is what went. False on failure.
 bool FileWrite(FileHandle file, const void* data, uint32_t count, uint32_t* done);
