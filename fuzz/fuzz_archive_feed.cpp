@@ -14,7 +14,6 @@
 //   n bytes   block lengths: below 0xF0 as they are, else (b - 0xEF) * 256;
 //             used in turn until the stream is fed, 0 giving an empty block
 //   the rest  the archive stream
-#include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -26,6 +25,7 @@
 #include "fuzz_support.h"
 #include "payload/archive_reader.h"
 #include "platform/cp1252.h"
+#include "platform/memory_files.h"
 
 namespace {
 
@@ -55,8 +55,8 @@ const char* const kSlotNamesUtf8[SLOT_COUNT] = {"a", "b.dat", "\xC3\xA9t\xC3\xA9
 int Slot(uint32_t entry) { return static_cast<int>((entry - 1) % SLOT_COUNT); }
 
 std::u16string OutputPath(Action action, uint32_t entry) {
-    if (action == WRITE_TO_MISSING_FOLDER) return FuzzTempFolderWide() + u"/missing\\x";
-    return FuzzTempFolderWide() + u"/" + kSlotNames[Slot(entry)];
+    if (action == WRITE_TO_MISSING_FOLDER) return std::u16string(kFuzzFolder) + u"/missing\\x";
+    return std::u16string(kFuzzFolder) + u"\\" + kSlotNames[Slot(entry)];
 }
 
 struct Call {
@@ -300,15 +300,11 @@ void Expect(const Outcome& a, const Outcome& b, const char* what) {
 void ExpectFiles(const Outcome& expected, const char* what) {
     for (int slot = 0; slot < SLOT_COUNT; ++slot) {
         if (!expected.fileExpected[slot]) continue;
-        std::string path = FuzzTempFolder() + "/" + kSlotNamesUtf8[slot];
-        FILE* file = fopen(path.c_str(), "rb");
-        if (!file) FuzzFail("%s: %s was not written", what, path.c_str());
         std::vector<uint8_t> content;
-        uint8_t buffer[4096];
-        while (size_t got = fread(buffer, 1, sizeof buffer, file)) content.insert(content.end(), buffer, buffer + got);
-        fclose(file);
+        if (!FuzzLoad(std::u16string(kFuzzFolder) + u"\\" + kSlotNames[slot], &content))
+            FuzzFail("%s: %s was not written", what, kSlotNamesUtf8[slot]);
         if (content != expected.files[slot])
-            FuzzFail("%s: %s holds %zu bytes, not the %zu expected ones", what, path.c_str(), content.size(),
+            FuzzFail("%s: %s holds %zu bytes, not the %zu expected ones", what, kSlotNamesUtf8[slot], content.size(),
                      expected.files[slot].size());
     }
 }
@@ -316,14 +312,9 @@ void ExpectFiles(const Outcome& expected, const char* what) {
 // Files are written under a temporary name and moved into place: none of
 // those may be left once a run is over.
 void ExpectNoTemporaryFiles(const char* what) {
-    DIR* folder = opendir(FuzzTempFolder().c_str());
-    if (!folder) return;
-    while (dirent* item = readdir(folder))
-        if (strncmp(item->d_name, "~nvsetup", 8) == 0) {
-            closedir(folder);
-            FuzzFail("%s: the temporary file %s was left", what, item->d_name);
-        }
-    closedir(folder);
+    for (const MemoryFile& file : MemoryFilesList())
+        if (file.path.find(u"~nvsetup") != std::u16string::npos)
+            FuzzFail("%s: a temporary file was left", what);
 }
 
 void ExpectNoStrayError(const Outcome& outcome, const char* what) {
@@ -351,6 +342,7 @@ Config ParseConfig(const uint8_t*& data, size_t& size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInputFiles files;
     Config config = ParseConfig(data, size);
     Outcome expected = ReadInOnePass(config, data, size);
     // Files are checked right after each run, before the next one rewrites them.

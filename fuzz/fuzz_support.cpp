@@ -4,37 +4,26 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <filesystem>
+#include "platform/memory_files.h"
 
-namespace {
+const char16_t kFuzzFolder[] = u"C:\\fuzz";
 
-std::string* gFolder = nullptr;
-
-void RemoveFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(*gFolder, ignored);
+void FuzzFreshFiles() {
+    if (MemoryFilesOpenHandles() != 0) FuzzFail("%u files were left open", MemoryFilesOpenHandles());
+    MemoryFilesReset();
+    if (!MemoryFolderCreate(kFuzzFolder)) FuzzFail("cannot make the folder in memory");
 }
 
-}  // namespace
-
-const std::string& FuzzTempFolder() {
-    if (!gFolder) {
-        const char* base = getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/setup-fuzz.XXXXXX";
-        if (!mkdtemp(&pattern[0])) {
-            perror("mkdtemp");
-            abort();
-        }
-        gFolder = new std::string(pattern);
-        atexit(RemoveFolder);
-    }
-    return *gFolder;
+FuzzInputFiles::~FuzzInputFiles() {
+    if (MemoryFilesOpenHandles() != 0) FuzzFail("%u files were left open", MemoryFilesOpenHandles());
+    MemoryFilesReset();
 }
 
-std::u16string FuzzTempFolderWide() {
-    const std::string& narrow = FuzzTempFolder();
-    // mkdtemp keeps the pattern's characters; $TMPDIR is expected to be ASCII.
-    return std::u16string(narrow.begin(), narrow.end());
+bool FuzzLoad(const std::u16string& path, std::vector<uint8_t>* bytes) {
+    MemoryFile file;
+    if (!MemoryFileLoad(path.c_str(), &file)) return false;
+    *bytes = std::move(file.data);
+    return true;
 }
 
 void FuzzFail(const char* format, ...) {

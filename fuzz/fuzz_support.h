@@ -1,17 +1,30 @@
-// What both fuzz targets need besides the core: a folder of their own for the
-// files a run writes, and a way to stop loudly when a check fails.
+// What the fuzz targets share besides the core: a folder in the files in
+// memory, fresh for every input, and a way to stop loudly when a check fails.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
-// A folder private to this process, under $TMPDIR (or /tmp), created on first
-// use and removed at exit.
-const std::string& FuzzTempFolder();
+// The folder each input's files go to, in the files in memory.
+extern const char16_t kFuzzFolder[];
 
-// The same folder as the core takes paths.
-std::u16string FuzzTempFolderWide();
+// Forgets every file of the previous input and makes kFuzzFolder anew.
+void FuzzFreshFiles();
+
+// For the length of one input: fresh files at its start, none left at its
+// end (libFuzzer takes memory still held after an input for a leak, and
+// checks again, slowly). Fails when a file was left open.
+struct FuzzInputFiles {
+    FuzzInputFiles() { FuzzFreshFiles(); }
+    ~FuzzInputFiles();
+};
+
+// A file of the files in memory; false when there is none.
+bool FuzzLoad(const std::u16string& path, std::vector<uint8_t>* bytes);
 
 // Reports a broken check and aborts, which libFuzzer records as a crash.
 [[noreturn]] void FuzzFail(const char* format, ...) __attribute__((format(printf, 1, 2)));

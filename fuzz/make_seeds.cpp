@@ -1,8 +1,11 @@
-// Writes the seed corpora for the fuzz targets: a few sound archive streams
-// (for fuzz_archive_feed, behind a block-length prefix) and the payloads of
-// setup files made from them (for fuzz_archive_pass, behind a mode byte).
+// Writes the seed corpora of the fuzz targets, one folder each under the
+// given one: sound archive streams (fuzz_archive_feed, behind a block-length
+// prefix), the payloads of setup files made from them (fuzz_archive_pass and
+// fuzz_setup_tools, behind their mode bytes), names (fuzz_name_rule),
+// description and language files (fuzz_package_text), and folders of names
+// with order files (fuzz_packer_names).
 //
-// usage: fuzz_make_seeds FEED_FOLDER PASS_FOLDER
+// usage: fuzz_make_seeds FOLDER
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -43,6 +46,16 @@ Bytes Pattern(size_t size, uint8_t seed) {
 }
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// Windows-1252 text as UTF-16LE, without a byte-order mark.
+Bytes Utf16(const std::string& text) {
+    Bytes bytes;
+    for (unsigned char c : text) {
+        bytes.push_back(c);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
 
 Bytes Stream(const Archive& archive) {
     ArchiveHeaderFields header = archive.header;
@@ -157,13 +170,15 @@ Bytes PayloadWithEndMarker(const Bytes& stream, uint32_t unpacked) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: fuzz_make_seeds FEED_FOLDER PASS_FOLDER\n");
+    if (argc != 2) {
+        fprintf(stderr, "usage: fuzz_make_seeds FOLDER\n");
         return 2;
     }
-    fs::path feed = argv[1], pass = argv[2];
-    fs::create_directories(feed);
-    fs::create_directories(pass);
+    fs::path root = argv[1];
+    fs::path feed = root / "fuzz_archive_feed", pass = root / "fuzz_archive_pass", tools = root / "fuzz_setup_tools";
+    for (const char* target : {"fuzz_archive_feed", "fuzz_archive_pass", "fuzz_setup_tools", "fuzz_name_rule",
+                               "fuzz_package_text", "fuzz_packer_names"})
+        fs::create_directories(root / target);
 
     // writeMask, failMask, n, n lengths (see fuzz_archive_feed.cpp).
     const Bytes configs[] = {
@@ -204,5 +219,62 @@ int main(int argc, char** argv) {
     WriteFile(pass / "end-marker-no-size", Join({1}, PayloadWithEndMarker(typical, 0xFFFFFFFFu)));
     WriteFile(pass / "truncated", Join({0}, Bytes(payload.begin(), payload.begin() + payload.size() / 2)));
     WriteFile(pass / "no-payload", Join({3}, Text("MZ, but far too short to hold a payload")));
+
+    // A product as the packer makes it, for the tools: description, languages,
+    // both platforms, an uninstaller; under each platform and language choice.
+    Archive product{"product", Header("NVP", "NvpWindow", "", 2026, 12, 11),
+                    {{"32\\Nvp.ini", Text("[32]")},
+                     {"64\\Nvp.ini", Text("[64]")},
+                     {"FILE_ID.DIZ", Text("Norvalent Probe Version 1.0 (build 3)\r\nfor 32/64 bit Windows 11\r\n")},
+                     {"Nvp_DE.LNG", Text("Language=Deutsch (German)\r\n")},
+                     {"Nvp_IT.LNG", Join({0xFF, 0xFE}, Utf16("Language=Italiano (Italian)\r\n"))},
+                     {"Nvp_IT.CHM", Pattern(300, 9)},
+                     {"ReadMe.txt", Text("read me")},
+                     {"readme.TXT", Text("the later one")},
+                     {"UnInst.exe", Pattern(600, 10)},
+                     {"64\\Nvp.exe", Pattern(900, 11)},
+                     {"32\\Nvp.exe", Pattern(800, 12)}}};
+    archives.push_back(product);
+    for (size_t i = 0; i < archives.size(); ++i) {
+        Bytes payload = Join({0}, Payload(Stream(archives[i]), small));
+        for (uint8_t choice : {0, 5, 2, 7})
+            if (i + 1 == archives.size() || choice == (i % 4))
+                WriteFile(tools / (std::string(archives[i].label) + "-" + std::to_string(choice)), Join({choice}, payload));
+    }
+
+    // Names: mode byte (bit 0 UTF-16, bit 1 good characters, bit 2 no spare room), then the name.
+    const std::pair<const char*, Bytes> names[] = {
+        {"plain", Join({0}, Text("ReadMe.txt"))},
+        {"device", Join({0}, Text("nul .txt"))},
+        {"device-tight", Join({4}, Text("COM\xB9"))},
+        {"trailing", Join({0}, Text("x. "))},
+        {"stream", Join({1}, Utf16("a:b"))},
+        {"utf16", Join({1}, Utf16("\xC4rger"))},
+        {"good", Join({2}, Text("\x01\x07\x22\x33"))},
+    };
+    for (const auto& name : names) WriteFile(root / "fuzz_name_rule" / name.first, name.second);
+
+    // Description (mode bit 0 clear) and language files (set): see fuzz_package_text.cpp.
+    const std::pair<const char*, Bytes> texts[] = {
+        {"description", Join({2}, Text("Norvalent Demo Version 2.1 (build 7)\r\nfor 32/64 bit Windows 10 and 11\r\n"))},
+        {"description-plain", Join({4}, Text("Foo 2.1 [beta]  \nFOR Windows\n"))},
+        {"description-empty-line", Join({2}, Text("(nothing)\nfor x Windows"))},
+        {"language-ansi", Join({1, 6}, Join(Text("NvDemoFR"), Text("[Strings]\r\nLanguage=Fran\xE7" "ais (French)\r\n")))},
+        {"language-utf16", Join({3, 4}, Join(Text("ProgIT"), Join({0xFF, 0xFE}, Utf16("Language=Italiano (Italian)\r\n"))))},
+        {"language-blank", Join({5, 0}, Join(Text("es"), Text("Language:    \r\n")))},
+    };
+    for (const auto& text : texts) WriteFile(root / "fuzz_package_text" / text.first, text.second);
+
+    // Folders of names, then "--" and an order file: see fuzz_packer_names.cpp.
+    const std::pair<const char*, Bytes> folders[] = {
+        {"product", Join({0x04}, Text("32/Nvp.exe\n64/Nvp.exe\nFILE_ID.DIZ\nNvp_DE.LNG\nReadMe.txt\nUnInst.exe\n--\n"
+                                      "# first\nReadMe.txt\n64\\Nvp.exe\n"))},
+        {"clash", Join({0}, Text("ReadMe.txt\n64/readme.TXT\n64/x\n"))},
+        {"no-clash-beside-64", Join({0}, Text("32/a\n64/b\n32/b\n"))},
+        {"bad-names", Join({0}, Text("a/CON\nx./y\nok\n\xC3\x9D\nq?\n"))},
+        {"all-empty", Join({0xFF}, Text("a\nb\n"))},
+        {"order-missing", Join({0}, Text("a\n--\n\xEF\xBB\xBF" "b\n"))},
+    };
+    for (const auto& folder : folders) WriteFile(root / "fuzz_packer_names" / folder.first, folder.second);
     return 0;
 }

@@ -54,8 +54,8 @@ struct MemoryFile {
     bool readOnly;
 };
 
-// Every file, ordered by path.
-std::vector<MemoryFile> MemoryFilesList();
+// Every file, or every file below a folder, ordered by path.
+std::vector<MemoryFile> MemoryFilesList(const WideChar* folder = nullptr);
 // One file; false when there is none at the path.
 bool MemoryFileLoad(const WideChar* path, MemoryFile* file);
 

@@ -484,14 +484,28 @@ bool MemoryFileStore(const WideChar* path, const void* data, size_t size) {
     return FileClose(file) && ok;
 }
 
-std::vector<MemoryFile> MemoryFilesList() {
+std::vector<MemoryFile> MemoryFilesList(const WideChar* folder) {
     Tree& tree = TheTree();
     std::lock_guard<std::mutex> hold(tree.lock);
     std::vector<MemoryFile> files;
-    for (const auto& root : tree.roots) {
+    if (folder) {
+        Place place = Find(tree, folder);
+        if (place.error || !place.node || !place.node->folder) return files;
+        ParsedPath parsed = Parse(folder);
         std::vector<std::u16string> path;
-        if (!root.first.empty()) path.push_back(root.second->name);
-        Collect(*root.second, &path, &files);
+        if (!parsed.root.empty()) path.push_back(parsed.root);
+        const Node* at = tree.roots[parsed.root].get();
+        for (const std::u16string& name : parsed.names) {
+            at = at->children.at(Folded(name)).get();
+            path.push_back(at->name);
+        }
+        Collect(*place.node, &path, &files);
+    } else {
+        for (const auto& root : tree.roots) {
+            std::vector<std::u16string> path;
+            if (!root.first.empty()) path.push_back(root.second->name);
+            Collect(*root.second, &path, &files);
+        }
     }
     std::sort(files.begin(), files.end(), [](const MemoryFile& a, const MemoryFile& b) { return a.path < b.path; });
     return files;

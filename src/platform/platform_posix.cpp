@@ -1,7 +1,9 @@
 // The POSIX backend's system services: the same contract as the Win32 ones.
 // The ANSI code page is Windows-1252; errors are Windows error codes, kept per
 // thread. The files are in platform_posix_files.cpp, or, for tests and
-// fuzzing, in memory (platform_memory_files.cpp), chosen at link time.
+// fuzzing, in memory (platform_memory_files.cpp); the heap and the threads
+// are in platform_posix_runtime.cpp, or, for fuzzing, ones that reuse their
+// blocks and threads; each chosen at link time.
 #include <errno.h>
 #include <pthread.h>
 #include <stdlib.h>
@@ -25,8 +27,6 @@ thread_local uint32_t tLastError = 0;
 uint32_t LastErrorCode() { return tLastError; }
 void SetLastErrorCode(uint32_t code) { tLastError = code; }
 
-void* MemAlloc(size_t size) { return size ? malloc(size) : nullptr; }
-void MemFree(void* block) { free(block); }
 
 int AnsiToWide(const char* source, int sourceLength, WideChar* destination, int capacity) {
     int count = 0;
@@ -79,40 +79,6 @@ uint16_t SystemDefaultLangId() {
     for (const auto& known : kLocales)
         if (strncmp(locale, known.prefix, strlen(known.prefix)) == 0) return known.id;
     return 0x0409;
-}
-
-namespace {
-
-struct ThreadStartup {
-    void (*proc)(void*);
-    void* argument;
-};
-
-void* ThreadMain(void* parameter) {
-    ThreadStartup startup = *static_cast<ThreadStartup*>(parameter);
-    free(parameter);
-    startup.proc(startup.argument);
-    return nullptr;
-}
-
-}  // namespace
-
-ThreadHandle ThreadStart(void (*proc)(void*), void* argument) {
-    ThreadStartup* startup = static_cast<ThreadStartup*>(malloc(sizeof(ThreadStartup)));
-    pthread_t* thread = static_cast<pthread_t*>(malloc(sizeof(pthread_t)));
-    if (startup && thread) {
-        *startup = ThreadStartup{proc, argument};
-        if (pthread_create(thread, nullptr, ThreadMain, startup) == 0) return thread;
-    }
-    free(startup);
-    free(thread);
-    return nullptr;
-}
-
-void ThreadJoin(ThreadHandle thread) {
-    pthread_t* handle = static_cast<pthread_t*>(thread);
-    pthread_join(*handle, nullptr);
-    free(handle);
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <system_error>
 
 #include "platform/cp1252.h"
@@ -109,7 +110,7 @@ std::string CheckNameParts(const PackageEntry& entry) {
     return std::string();
 }
 
-std::string EntryName(const fs::path& relative, PackageEntry* entry) {
+std::string NameEntryParts(const fs::path& relative, PackageEntry* entry) {
     std::string utf8;
     for (const fs::path& part : relative) {
         std::string text = part.u8string();
@@ -169,7 +170,7 @@ std::string WalkFolder(Walk* walk, const fs::path& folder, const fs::path& relat
         entry.source = path;
         entry.size = fs::file_size(path, ec);
         if (ec) return "cannot read " + path.u8string() + ": " + ec.message();
-        std::string error = EntryName(inside, &entry);
+        std::string error = NameEntryParts(inside, &entry);
         if (!error.empty()) return error;
         walk->entries->push_back(entry);
     }
@@ -237,9 +238,8 @@ void WarnAboutEntries(const std::vector<PackageEntry>& entries, const std::strin
     }
 }
 
-std::string ApplyOrderFile(const fs::path& orderFile, std::vector<PackageEntry>& entries) {
-    std::ifstream in(orderFile, std::ios::binary);
-    if (!in) return "cannot read the order file " + orderFile.u8string();
+std::string ApplyOrder(const std::string& text, const std::string& source, std::vector<PackageEntry>& entries) {
+    std::istringstream in(text);
     std::map<std::string, size_t> byName;
     for (size_t i = 0; i < entries.size(); ++i) byName[entries[i].shown] = i;
     std::vector<PackageEntry> ordered;
@@ -253,9 +253,9 @@ std::string ApplyOrderFile(const fs::path& orderFile, std::vector<PackageEntry>&
         std::replace(line.begin(), line.end(), '\\', '/');
         auto found = byName.find(line);
         if (found == byName.end())
-            return orderFile.u8string() + ":" + std::to_string(number) + ": no file \"" + line + "\" in the folder";
+            return source + ":" + std::to_string(number) + ": no file \"" + line + "\" in the folder";
         if (taken[found->second])
-            return orderFile.u8string() + ":" + std::to_string(number) + ": \"" + line + "\" is listed twice";
+            return source + ":" + std::to_string(number) + ": \"" + line + "\" is listed twice";
         taken[found->second] = true;
         ordered.push_back(entries[found->second]);
     }
@@ -278,29 +278,45 @@ std::string StorableText(const std::string& utf8, const char* what, size_t maxBy
     return std::string();
 }
 
+std::string EntryName(const fs::path& relative, PackageEntry* entry) { return NameEntryParts(relative, entry); }
+
 std::string PlanPackage(const fs::path& folder, const fs::path& orderFile, std::vector<PackageEntry>* entries,
                         const std::vector<fs::path>& excluded, std::vector<std::string>* warnings) {
     entries->clear();
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) return folder.u8string() + " is not a folder";
+    std::string orderText;
+    if (!orderFile.empty()) {
+        std::ifstream in(orderFile, std::ios::binary);
+        std::ostringstream text;
+        if (!in || !(text << in.rdbuf())) return "cannot read the order file " + orderFile.u8string();
+        orderText = text.str();
+    }
     Walk walk{entries, {}, {fs::canonical(folder, ec).u8string()}};
     for (const fs::path& path : excluded) walk.excluded.push_back(Identity(path));
     std::string error = WalkFolder(&walk, folder, fs::path());
     if (!error.empty()) return error;
     if (entries->empty()) return folder.u8string() + " holds no files";
+    return PlanEntries(entries, orderFile.empty() ? nullptr : &orderText, orderFile.u8string(), folder.u8string(),
+                       warnings);
+}
+
+std::string PlanEntries(std::vector<PackageEntry>* entries, const std::string* orderText, const std::string& orderName,
+                        const std::string& folderName, std::vector<std::string>* warnings) {
+    if (entries->empty()) return folderName + " holds no files";
     DefaultOrder(*entries);
     std::string platform = ChosenPlatform(*entries);
-    error = CheckInstalledNames(*entries, platform);
+    std::string error = CheckInstalledNames(*entries, platform);
     if (!error.empty()) return error;
     WarnAboutEntries(*entries, platform, warnings);
-    if (!orderFile.empty()) {
-        error = ApplyOrderFile(orderFile, *entries);
+    if (orderText) {
+        error = ApplyOrder(*orderText, orderName, *entries);
         if (!error.empty()) return error;
     }
     if (entries->back().size == 0) {
         auto last = std::find_if(entries->rbegin(), entries->rend(), [](const PackageEntry& e) { return e.size > 0; });
         if (last == entries->rend())
-            return folder.u8string() + " holds only empty files; the installer cannot see an empty file at the end of a package";
+            return folderName + " holds only empty files; the installer cannot see an empty file at the end of a package";
         PackageEntry moved = *last;
         entries->erase(std::next(last).base());
         entries->push_back(moved);

@@ -46,6 +46,18 @@ std::string PlanPackage(const std::filesystem::path& folder, const std::filesyst
                         std::vector<PackageEntry>* entries, const std::vector<std::filesystem::path>& excluded = {},
                         std::vector<std::string>* warnings = nullptr);
 
+// Names an entry by its path relative to the product folder, with the
+// checks of PlanPackage (name rule, backslash, Windows-1252, length); fills
+// entry->name and entry->shown. Returns an error message or "".
+std::string EntryName(const std::filesystem::path& relative, PackageEntry* entry);
+
+// PlanPackage's work once the folder is walked, on named entries: the
+// default order, the check for clashing names, the warnings, the order
+// file's text (none: null; orderName names it in messages) and the move of
+// an empty last file. folderName names the folder in messages.
+std::string PlanEntries(std::vector<PackageEntry>* entries, const std::string* orderText, const std::string& orderName,
+                        const std::string& folderName, std::vector<std::string>* warnings = nullptr);
+
 // Checks a name or header text for what the archive cannot store: the byte
 // 0xDD (which would be stored as the terminator) and characters beyond
 // Windows-1252. Returns an error message or "".
